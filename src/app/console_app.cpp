@@ -1,0 +1,129 @@
+#include "app/console_app.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <cerrno>
+
+#include "text/encoding.h"
+
+namespace tarnel {
+
+namespace {
+
+void WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return;  // a closed terminal is no reason to stop the client
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+}
+
+}  // namespace
+
+void ConsoleHost::TerminalWritten(TerminalId id, std::string_view text) {
+  if (id != TerminalId::Main) return;
+  if (raw_) {
+    WriteAll(STDOUT_FILENO, text);
+  } else {
+    WriteAll(STDOUT_FILENO, text::Cp1251ToUtf8(resolver_.Process(text)));
+  }
+}
+
+void ConsoleHost::RequestClose() {
+  close_requested_ = true;
+  emit closeRequested();
+}
+
+ConsoleApp::ConsoleApp(bool raw, std::vector<std::string> args)
+    : host_(raw), client_(host_), args_(std::move(args)), raw_(raw), interactive_(::isatty(STDIN_FILENO) != 0) {
+  host_.Attach(&client_);
+  connect(&host_, &ConsoleHost::closeRequested, this, [this] { ScheduleDrain(); });
+}
+
+int ConsoleApp::Run() {
+  client_.Create(args_);
+  client_.Activate();
+
+  const int flags = ::fcntl(STDIN_FILENO, F_GETFL);
+  if (flags >= 0) ::fcntl(STDIN_FILENO, F_SETFL, flags | O_NONBLOCK);
+  notifier_ = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
+  connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { ReadInput(); });
+  ScheduleDrain();
+  const int code = QCoreApplication::exec();
+  if (flags >= 0) ::fcntl(STDIN_FILENO, F_SETFL, flags);
+  return code;
+}
+
+void ConsoleApp::ReadInput() {
+  char buf[4096];
+  for (;;) {
+    const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
+    if (n > 0) {
+      pending_.append(buf, static_cast<std::size_t>(n));
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n == 0) {
+      eof_ = true;
+      notifier_->setEnabled(false);
+      // A last line without its line end still counts.
+      if (!pending_.empty() && pending_.back() != '\n') pending_ += '\n';
+    }
+    break;
+  }
+  std::size_t start = 0;
+  for (std::size_t nl; (nl = pending_.find('\n', start)) != std::string::npos; start = nl + 1) {
+    std::string line = pending_.substr(start, nl - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines_.push_back(raw_ ? line : text::Utf8ToCp1251(line));
+  }
+  pending_.erase(0, start);
+  Drain();
+}
+
+void ConsoleApp::ScheduleDrain() {
+  if (drain_scheduled_) return;
+  drain_scheduled_ = true;
+  QTimer::singleShot(10, this, [this] {
+    drain_scheduled_ = false;
+    Drain();
+  });
+}
+
+void ConsoleApp::Drain() {
+  if (finished_) return;
+  // A player at a terminal types into a running batch, as in the window
+  // (so "/break" stops a loop); piped lines wait for the previous one.
+  const bool nested = client_.interp.CommandDepth > 0;
+  if (!interactive_ && (draining_ || nested)) {
+    ScheduleDrain();
+    return;
+  }
+  const bool outer = !draining_;
+  draining_ = true;
+  while (!lines_.empty() && !host_.CloseRequested()) {
+    const std::string line = std::move(lines_.front());
+    lines_.pop_front();
+    client_.ExecuteCommand(line, true);
+  }
+  if (outer) draining_ = false;
+  MaybeFinish();
+}
+
+void ConsoleApp::MaybeFinish() {
+  if (finished_ || client_.interp.CommandDepth > 0) return;
+  const bool done = host_.CloseRequested() || (eof_ && lines_.empty() && !client_.connection.Active());
+  if (!done) return;
+  finished_ = true;
+  if (notifier_) notifier_->setEnabled(false);
+  client_.Destroy();
+  QCoreApplication::exit(0);
+}
+
+}  // namespace tarnel

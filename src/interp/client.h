@@ -1,0 +1,70 @@
+// The whole state of one client: the script store, the interpreter, the
+// output, the connection and the start-up and shut-down sequence.  Nothing
+// lives outside it, so two clients can run side by side.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "interp/host.h"
+#include "interp/interpreter.h"
+#include "net/connection.h"
+#include "pipeline/output.h"
+#include "script/script_store.h"
+
+namespace tarnel {
+
+class Client {
+ public:
+  explicit Client(Host& host);
+  Client(const Client&) = delete;
+  Client& operator=(const Client&) = delete;
+
+  Host& host;
+  ScriptStore store;
+  Interpreter interp;
+  Output output;
+  Connection connection;
+  // TARNEL.ini
+  TStringList settings;
+
+  void ExecuteCommand(std::string_view text, bool echo) { interp.ExecuteCommand(text, echo); }
+  void PrintText(std::string_view text) { output.PrintText(text); }
+  // Prints a time-stamped system message.
+  void Message(std::string_view text) { output.PrintText(output.SystemMessage(text)); }
+  // "Ошибка в параметрах, /man <word> для справки."
+  void ParamError(std::string_view word);
+  // Feedback lines ("** set ...") print only while global._echo is on.
+  bool EchoOn() { return store.VarOn("global._echo"); }
+
+  // Applies the store to the window (caption, compression switch) and lets
+  // the front end refresh its panels.
+  void RefreshPanels();
+  bool MccpEnabled() const { return mccp_enabled_; }
+
+  // The main window's life.
+  void Create(const std::vector<std::string>& args);
+  void Activate();
+  void Destroy();
+  bool Ready() const { return ready_; }
+  const std::string& StartupCommand() const { return startup_command_; }
+  std::string SettingsPath() const;
+
+  // A timer of the main window fired.
+  void OnTimer(TimerId id);
+
+  // The store as a new profile starts it.
+  void DefaultProfile();
+
+ private:
+  bool mccp_enabled_ = false;
+  bool ready_ = false;
+  bool startup_pending_ = false;
+  std::string startup_command_;
+};
+
+// The version shown by "/about".
+std::string_view ClientVersion();
+
+}  // namespace tarnel

@@ -1,0 +1,80 @@
+// Command words: the abbreviation list and the dispatch table.
+
+#include <unordered_map>
+
+#include "interp/commands.h"
+
+namespace tarnel {
+
+const std::vector<std::string_view>& CommandNameEntries() {
+  static const std::vector<std::string_view> kEntries = {
+      "/clear", "/highlight", "/gettime", "/getdate", "/query", "/openquery", "/closequery",
+      "/play", "/type", "/sound", "/help", "/connect", "/disconnect", "/zap", "/loadprofile",
+      "/load", "/profile", "/saveprofile", "/save", "/newprofile", "/set", "/while", "/break",
+      "/breakall", "/if", "/dec", "/inc", "/include", "/incl", "/run", "/use", "/exec",
+      "/execute", "/macros", "/vars", "/hotkeys", "/trigs", "/funcs", "/args", "/about",
+      "/emulator", "/echo", "/emulate", "/do", "/send", "/cls", "/log", "/exit", "/quit", "/bye",
+      "/nav", "/navigate", "/newmap", "/savemap", "/loadmap", "/location", "/flag",
+      "/savestats", "/loadstats", "/clearstats", "/parsestats", "/stats", "/appendstats",
+      "/highlight", "/free", "/focus", "/appendmap", "/addstats", "/getlen", "/strlen",
+      "/setlen", "/getpos", "/strpos", "/copy", "/strcpy", "/insert", "/strins", "/delete",
+      "/strdel", "/strclear", "/replace", "/strrepl", "/window", "/textout", "/commandline",
+      "/gag", "#group", "#alias", "#action", "#bell", "#connect", "#cr", "#echo", "#hotkey",
+      "#if", "#killall", "#log", "#loop", "#math", "#message", "#nop", "#read", "#showme",
+      "#textin", "#tickset", "#ticksize", "#unaction", "#unalias", "#unhighlight",
+      "#unvariable", "#variable", "#write", "#highlight", "#zap", "stdvars", "timers",
+      "highlights", "replaces",
+  };
+  return kEntries;
+}
+
+CommandHandler FindCommand(std::string_view word) {
+  static const std::unordered_map<std::string_view, CommandHandler> kTable = {
+      // Script store.
+      {"/set", CmdSet}, {"/free", CmdFree}, {"/inc", CmdInc}, {"/dec", CmdDec},
+      // Profiles and script files.
+      {"/loadprofile", CmdNotYet}, {"/load", CmdNotYet}, {"/profile", CmdNotYet},
+      {"/include", CmdNotYet}, {"/incl", CmdNotYet}, {"/execute", CmdNotYet},
+      {"/exec", CmdNotYet}, {"/run", CmdNotYet}, {"/use", CmdNotYet},
+      {"/saveprofile", CmdNotYet}, {"/save", CmdNotYet}, {"/newprofile", CmdNewProfile},
+      // Control flow.
+      {"/if", CmdNotYet}, {"/while", CmdNotYet}, {"/do", CmdNotYet}, {"/break", CmdNotYet},
+      {"/breakall", CmdNotYet},
+      // General commands.
+      {"/echo", CmdEcho}, {"/emulate", CmdNotYet}, {"/cls", CmdNotYet}, {"/log", CmdNotYet},
+      {"/clear", CmdNotYet}, {"/play", CmdNotYet}, {"/sound", CmdNotYet},
+      {"/focus", CmdNotYet}, {"/getdate", CmdNotYet}, {"/gettime", CmdNotYet},
+      {"/strlen", CmdNotYet}, {"/getlen", CmdNotYet}, {"/length", CmdNotYet},
+      {"/setlen", CmdNotYet}, {"/strpos", CmdNotYet}, {"/getpos", CmdNotYet},
+      {"/strcpy", CmdNotYet}, {"/copy", CmdNotYet}, {"/strins", CmdNotYet},
+      {"/insert", CmdNotYet}, {"/strdel", CmdNotYet}, {"/delete", CmdNotYet},
+      {"/strclear", CmdNotYet}, {"/strrepl", CmdNotYet}, {"/replace", CmdNotYet},
+      {"/type", CmdNotYet}, {"/macros", CmdNotYet}, {"/vars", CmdNotYet},
+      {"/trigs", CmdNotYet}, {"/funcs", CmdNotYet}, {"/args", CmdNotYet},
+      {"/hotkeys", CmdNotYet}, {"/groups", CmdNotYet}, {"/emulator", CmdNotYet},
+      {"/about", CmdAbout}, {"/exit", CmdQuit}, {"/quit", CmdQuit}, {"/bye", CmdQuit},
+      {"/nop", CmdNop}, {"/nope", CmdNop},
+      // Manual.
+      {"/help", CmdNotYet}, {"/man", CmdNotYet}, {"/manual", CmdNotYet},
+      // Connection.
+      {"/connect", CmdNotYet}, {"/disconnect", CmdNotYet}, {"/zap", CmdNotYet},
+      {"/send", CmdSend}, {"/snd", CmdSend},
+      // Display filter.
+      {"/highlight", CmdNotYet}, {"/gag", CmdNotYet},
+      // Map.
+      {"/newmap", CmdNotYet}, {"/loadmap", CmdNotYet}, {"/savemap", CmdNotYet},
+      {"/appendmap", CmdNotYet}, {"/location", CmdNotYet}, {"/navigate", CmdNotYet},
+      {"/nav", CmdNotYet}, {"/flag", CmdNotYet},
+      // Stats database.
+      {"/stats", CmdNotYet}, {"/addstats", CmdNotYet}, {"/parsestats", CmdNotYet},
+      {"/loadstats", CmdNotYet}, {"/savestats", CmdNotYet}, {"/appendstats", CmdNotYet},
+      {"/clearstats", CmdNotYet},
+      // Query and output windows.
+      {"/query", CmdNotYet}, {"/openquery", CmdNotYet}, {"/closequery", CmdNotYet},
+      {"/window", CmdNotYet}, {"/textout", CmdNotYet}, {"/commandline", CmdNotYet},
+  };
+  const auto it = kTable.find(word);
+  return it == kTable.end() ? nullptr : it->second;
+}
+
+}  // namespace tarnel

@@ -1,0 +1,79 @@
+// The one interface between the client's core and the platform it runs on.
+//
+// The core never calls the platform directly: the front end (the desktop
+// window or the console) implements this interface.  Everything has a
+// harmless default, so a headless host implements only what it needs.
+// Events travel the other way as plain calls on the core (socket events,
+// timers, keys, lines entered).
+#pragma once
+
+#include <ctime>
+#include <string>
+#include <string_view>
+
+namespace tarnel {
+
+enum class TimerId { Tick, Second, Completion };
+enum class TerminalId { Main, History };
+
+class Host {
+ public:
+  virtual ~Host() = default;
+
+  // Let the message loop run once: socket events, timers, key strokes and
+  // painting that are waiting run now, possibly running more commands.
+  virtual void ProcessMessages() {}
+
+  // The local clock.
+  virtual std::tm Now() const;
+
+  // Text has been written to a terminal's screen (the console prints it).
+  virtual void TerminalWritten(TerminalId /*id*/, std::string_view /*text*/) {}
+  // A terminal's screen changed and wants painting.
+  virtual void RepaintTerminal(TerminalId /*id*/) {}
+
+  // The one-character busy indicator left of the command line.
+  virtual void BusyIndicatorChanged(char /*c*/) {}
+  // The main window's panels and lists show the store anew.
+  virtual void RefreshPanels() {}
+  // The application title shown in the task list.
+  virtual void SetTitle(std::string_view title) { title_ = std::string(title); }
+  virtual std::string Title() const { return title_; }
+  virtual void SetStayOnTop(bool /*on*/) {}
+  virtual void SetMapZoom(int /*zoom*/) {}
+  virtual void SetMapPanelWidth(int /*width*/) {}
+  virtual void SetMapPanelHeight(int /*height*/) {}
+  virtual void RedrawMap() {}
+  // Close the main window once the running commands have returned.
+  virtual void RequestClose() {}
+  // Restore the window if minimised and bring it to the front.
+  virtual void FocusMainWindow() {}
+
+  // Timers: an interval of 0 never fires.
+  virtual void StartTimer(TimerId /*id*/, int /*interval_ms*/) {}
+  virtual void StopTimer(TimerId /*id*/) {}
+
+  // The one connection to the game server.
+  virtual void SocketOpen(const std::string& /*host*/, int /*port*/) {}
+  virtual void SocketClose() {}
+  virtual void SocketSend(std::string_view /*bytes*/) {}
+
+  // The information beep.
+  virtual void Beep() {}
+  virtual void PlaySound(const std::string& /*path*/) {}
+  // The debug channel (standard error when TARNEL_DEBUG is set).
+  virtual void DebugOutput(std::string_view /*text*/) {}
+
+  // File dialogs; an empty answer means the player cancelled.
+  virtual std::string AskOpenFileName(std::string_view /*filter*/) { return {}; }
+  virtual std::string AskSaveFileName(std::string_view /*filter*/) { return {}; }
+
+  // Folder of the program, and the player's own configuration folder.
+  virtual std::string ExecutableDir() const { return "."; }
+  virtual std::string UserConfigDir() const { return "."; }
+
+ private:
+  std::string title_;
+};
+
+}  // namespace tarnel

@@ -1,0 +1,238 @@
+#include "interp/interpreter.h"
+
+#include <algorithm>
+#include <exception>
+
+#include "interp/client.h"
+#include "interp/commands.h"
+#include "interp/words.h"
+#include "text/case_fold.h"
+#include "text/cp1251.h"
+#include "text/numbers.h"
+
+namespace tarnel {
+
+using namespace literals;
+
+namespace {
+
+constexpr int kMaxDepth = 127;
+
+bool StartsWith(std::string_view s, std::string_view p) {
+  return s.size() >= p.size() && s.compare(0, p.size(), p) == 0;
+}
+
+// Runs its action however an invocation ends.
+template <typename F>
+class OnExit {
+ public:
+  explicit OnExit(F f) : f_(std::move(f)) {}
+  OnExit(const OnExit&) = delete;
+  OnExit& operator=(const OnExit&) = delete;
+  ~OnExit() { f_(); }
+
+ private:
+  F f_;
+};
+
+}  // namespace
+
+Interpreter::Interpreter(Client& client) : client_(client) {
+  for (std::string_view word : CommandNameEntries()) command_names_.Add(std::string(word));
+  std::vector<std::string> sorted = command_names_.Lines();
+  std::stable_sort(sorted.begin(), sorted.end(), [](const std::string& a, const std::string& b) {
+    return text::CompareText(a, b) < 0;
+  });
+  command_names_.Clear();
+  command_names_.Add("/man");
+  for (auto& word : sorted) command_names_.Add(std::move(word));
+}
+
+void Interpreter::ExecuteCommand(std::string_view text, bool echo) {
+  TStringList local_vars;
+  TStringList local_funcs;
+  RunCommand(text, echo, local_vars, local_funcs);
+}
+
+void Interpreter::SetBusyIndicator(char c) {
+  if (busy_ == c) return;
+  busy_ = c;
+  client_.host.BusyIndicatorChanged(c);
+}
+
+void Interpreter::TurnBusyIndicator() {
+  switch (busy_) {
+    case '-': SetBusyIndicator('\\'); break;
+    case '/': SetBusyIndicator('-'); break;
+    case '>':
+    case '|': SetBusyIndicator('/'); break;
+    case '\\': SetBusyIndicator('|'); break;
+    default: break;
+  }
+}
+
+void Interpreter::LowerDepth(bool reset_busy) {
+  --CommandDepth;
+  if (CommandDepth == 0 && reset_busy) SetBusyIndicator('>');
+}
+
+void Interpreter::EndOfBatch() {
+  client_.RefreshPanels();
+  SetBusyIndicator('>');
+  BreakRequested = false;
+  BreakAllRequested = false;
+}
+
+void Interpreter::RunCommand(std::string_view text, bool echo, TStringList& LocalVars,
+                             TStringList& LocalFuncs) {
+  if (CommandDepth > kMaxDepth) {
+    client_.Message("Ошибка: слишком много вложенных команд."_cp);
+    return;
+  }
+  TurnBusyIndicator();
+  const bool top_level = CommandDepth == 0;
+  ++CommandDepth;
+  {
+    OnExit guard([this] {
+      --CommandDepth;
+      if (CommandDepth == 0) EndOfBatch();
+    });
+    try {
+      if (top_level) GrabArguments(text, LocalVars, LocalFuncs);
+      std::string_view rest = text;
+      while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+      // Statements end at ";" outside quotes and braces; each one but the
+      // last runs at once with echo on.
+      bool quoted = false;
+      int depth = 0;
+      std::size_t start = 0;
+      for (std::size_t i = 0; i < rest.size(); ++i) {
+        const char c = rest[i];
+        if (c == '"' || c == '\'') {
+          quoted = !quoted;
+        } else if (!quoted && c == '{') {
+          ++depth;
+        } else if (!quoted && c == '}') {
+          --depth;
+        } else if (c == ';' && !quoted && depth == 0) {
+          RunCommand(rest.substr(start, i - start), true, LocalVars, LocalFuncs);
+          start = i + 1;
+        }
+      }
+      Statement(std::string(rest.substr(start)), echo, LocalVars, LocalFuncs);
+    } catch (const std::exception& e) {
+      // A failing statement ends silently; the batch goes on.
+      client_.host.DebugOutput(std::string("command failed: ") + e.what() + "\r\n");
+    }
+  }
+  client_.host.ProcessMessages();
+}
+
+void Interpreter::GrabArguments(std::string_view text, TStringList& LocalVars,
+                                TStringList& LocalFuncs) {
+  if (!client_.store.VarOn("global._arggrab")) return;
+  if (text.find_first_of("'{%\"}#;") != std::string_view::npos) return;
+  std::string s = TrimRightBlanks(text);
+  s += ' ';
+  std::vector<std::string> words;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == ' ') {
+      words.push_back(s.substr(start, i - start));
+      start = i + 1;
+    }
+  }
+  words.push_back(s.substr(start));
+  bool first = true;
+  for (std::size_t k = 0; k < words.size(); ++k) {
+    const std::string& w = words[k];
+    if (w.empty()) continue;
+    std::string next = k + 1 < words.size() ? words[k + 1] : std::string();
+    const auto eq = next.find('=');
+    if (eq != std::string::npos) next.resize(eq);
+    if (!next.empty()) {
+      RunCommand("/set argument autoarg." + next + "=" + w, false, LocalVars, LocalFuncs);
+    } else if (first && w[0] != '/') {
+      RunCommand("/set argument autoarg." + w + "=", false, LocalVars, LocalFuncs);
+    }
+    first = false;
+  }
+}
+
+void Interpreter::Statement(std::string statement, bool echo, TStringList& LocalVars,
+                            TStringList& LocalFuncs) {
+  if (StartsWith(statement, "#") || StartsWith(statement, "/#")) {
+    if (statement[0] == '/') statement.erase(0, 1);
+    // The hash dialect is not translated yet: report the word, run nothing.
+    std::string word, rest;
+    SplitFirstWord(statement, word, rest);
+    word = Abbreviate(word);
+    if (StartsWith(word, "#")) word.erase(0, 1);
+    client_.Message(std::string("Ошибка: команда #"_cp) + word + std::string(" не поддерживается"_cp));
+    statement = "/nope";
+  }
+  const bool debug = client_.store.VarOn("global._debug");
+  if (debug) client_.PrintText("** " + statement + "\r\n");
+  if (!StartsWith(statement, "/while ") && !StartsWith(statement, "/if ")) {
+    statement = SubstituteVariables(statement, LocalVars);
+    statement = SubstituteFunctions(statement, LocalVars, LocalFuncs);
+  }
+  if (debug) client_.PrintText("   " + statement + "\r\n");
+
+  std::string word, rest;
+  SplitFirstWord(statement, word, rest);
+
+  const std::string macro = client_.store.FindEnabled(EntryKind::Macros, word);
+  if (!macro.empty()) {
+    const std::string expanded = ExpandMacro(macro, rest);
+    RunCommand(expanded, echo, LocalVars, LocalFuncs);
+    return;
+  }
+
+  if (!StartsWith(word, "/") || StartsWith(word, "//")) {
+    if (StartsWith(word, "//")) word.erase(0, 1);
+    client_.connection.SendLine(word, rest, echo);
+    client_.host.ProcessMessages();
+    return;
+  }
+
+  word = Abbreviate(word);
+  if (CommandHandler handler = FindCommand(word)) {
+    handler(client_, CommandCall{word, rest, echo, LocalVars, LocalFuncs});
+    return;
+  }
+
+  // Repeat form: "/3 kill orc".
+  if (auto n = text::ReadInteger(std::string_view(word).substr(1)); n && *n >= 1) {
+    for (std::int64_t i = 1; i <= *n; ++i) {
+      if (BreakRequested || BreakAllRequested) break;
+      RunCommand(rest, echo, LocalVars, LocalFuncs);
+      if (i % 2 == 0) client_.host.ProcessMessages();
+    }
+    return;
+  }
+
+  // Assignment form: "/x=5".  The statement is put back together as it was
+  // written (no blank is added when nothing followed the word).
+  std::string joined = word;
+  if (!rest.empty()) joined += " " + rest;
+  const auto eq = joined.find('=');
+  const auto paren = joined.find('(');
+  if (eq != std::string::npos && (paren == std::string::npos || paren < eq)) {
+    RunCommand("/set " + joined.substr(1), true, LocalVars, LocalFuncs);
+    return;
+  }
+
+  client_.Message(std::string("Неизвестная команда "_cp) + word +
+                  std::string(", наберите /man для справки."_cp));
+}
+
+std::string Interpreter::Abbreviate(std::string_view word) const {
+  for (const std::string& name : command_names_.Lines())
+    if (text::SameText(name, word)) return std::string(word);
+  for (const std::string& name : command_names_.Lines())
+    if (StartsWith(name, word)) return name;
+  return std::string(word);
+}
+
+}  // namespace tarnel

@@ -1,0 +1,60 @@
+// The command interpreter: statement splitting, substitution of variables
+// and user functions, macro expansion, abbreviation and dispatch.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "script/string_list.h"
+
+namespace tarnel {
+
+class Client;
+
+class Interpreter {
+ public:
+  explicit Interpreter(Client& client);
+
+  // Runs a command text with fresh local variable and function lists.
+  void ExecuteCommand(std::string_view text, bool echo);
+  // The interpreter proper, re-entered by handlers with the same lists.
+  void RunCommand(std::string_view text, bool echo, TStringList& LocalVars,
+                  TStringList& LocalFuncs);
+
+  std::string SubstituteVariables(std::string_view text, TStringList& LocalVars);
+  std::string SubstituteFunctions(std::string_view text, TStringList& LocalVars,
+                                  TStringList& LocalFuncs);
+  std::string ExpandMacro(std::string_view body, std::string_view params);
+  // The command word after abbreviation over CommandNames.
+  std::string Abbreviate(std::string_view word) const;
+
+  // Event handlers that run a batch of commands raise the depth around it.
+  void RaiseDepth() { ++CommandDepth; }
+  // Lowers the depth of an event batch; back at zero the busy indicator
+  // shows ">" (preview triggers leave it alone).
+  void LowerDepth(bool reset_busy = true);
+
+  void TurnBusyIndicator();
+  void SetBusyIndicator(char c);
+  char BusyIndicator() const { return busy_; }
+
+  const TStringList& CommandNames() const { return command_names_; }
+
+  int CommandDepth = 0;
+  bool BreakRequested = false;
+  bool BreakAllRequested = false;
+
+ private:
+  void Statement(std::string statement, bool echo, TStringList& LocalVars,
+                 TStringList& LocalFuncs);
+  void GrabArguments(std::string_view text, TStringList& LocalVars, TStringList& LocalFuncs);
+  void EndOfBatch();
+  std::string CallFunction(std::string_view call, TStringList& LocalVars,
+                           TStringList& LocalFuncs, bool& found);
+
+  Client& client_;
+  char busy_ = '>';
+  TStringList command_names_;
+};
+
+}  // namespace tarnel

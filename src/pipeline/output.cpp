@@ -1,0 +1,87 @@
+#include "pipeline/output.h"
+
+#include <cstdio>
+
+#include "interp/client.h"
+#include "text/cp1251.h"
+#include "text/paths.h"
+#include "text/stamps.h"
+
+namespace tarnel {
+
+using namespace literals;
+
+std::string RemoveHiddenLines(std::string_view text) {
+  static constexpr std::string_view kMarker = "##\xC2\xFB";
+  if (text.find(kMarker) == std::string_view::npos) return std::string(text);
+  // The scan looks for a marker only after it has stepped past a byte, so a
+  // marker is seen at any position but the very first, and only when at
+  // least one byte follows it.
+  std::string out;
+  out.reserve(text.size());
+  const std::size_t n = text.size();
+  bool removing = false;
+  std::size_t c = 0;
+  while (c < n) {
+    if (removing) {
+      if (text[c] == '\n') removing = false;
+    } else {
+      out += text[c];
+    }
+    ++c;
+    if (n - c >= 5 && text.compare(c, 4, kMarker) == 0) removing = true;
+  }
+  return out;
+}
+
+std::string Output::SystemMessage(std::string_view text) const {
+  const std::tm now = client_.host.Now();
+  std::string line = "\x1b[0;37m** ";
+  line += text::DateStamp(now);
+  line += ' ';
+  line += text::TimeStamp(now);
+  line += " ** ";
+  line.append(text);
+  line += "\r\n";
+  return line;
+}
+
+void Output::PrintText(std::string_view text) {
+  const std::string shown = RemoveHiddenLines(text);
+  Host& host = client_.host;
+  host.TerminalWritten(TerminalId::Main, shown);
+  host.RepaintTerminal(TerminalId::Main);
+  host.TerminalWritten(TerminalId::History, shown);
+  WriteLog(shown);
+}
+
+void Output::WriteMainDirect(std::string_view text) {
+  client_.host.TerminalWritten(TerminalId::Main, text);
+  client_.host.RepaintTerminal(TerminalId::Main);
+}
+
+void Output::WriteLog(std::string_view text) {
+  const std::string name = client_.store.Var("global._logfile");
+  if (name.empty()) return;
+  std::FILE* f = std::fopen(text::NativePath(name).c_str(), "ab");
+  if (f == nullptr) {
+    const std::tm now = client_.host.Now();
+    std::string line = "\x1b[0;37m** ";
+    line += text::DateStamp(now) + " " + text::TimeStamp(now);
+    line += std::string(" ** Ошибка записи в "_cp) + "\"" + name + "\".\r\n";
+    WriteMainDirect(line);
+    return;
+  }
+  std::string plain;
+  const int overflows = stripper_.StripInto(text, plain);
+  for (int i = 0; i < overflows; ++i) client_.host.Beep();
+  bool ok = true;
+  if (!plain.empty()) {
+    ok = std::fwrite(plain.data(), 1, plain.size(), f) == plain.size();
+    ok = std::fflush(f) == 0 && ok;
+  }
+  ok = std::fclose(f) == 0 && ok;
+  if (!ok) WriteMainDirect(SystemMessage(std::string("Ошибка записи в файл "_cp) + name + "."));
+}
+
+}  // namespace tarnel

@@ -1,0 +1,43 @@
+// The parts of the Host that both front ends take from Qt: the event pump,
+// the clock, the three timers, the debug channel and the folders.
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+
+#include "interp/host.h"
+
+namespace tarnel {
+
+class Client;
+
+class QtHost : public QObject, public Host {
+  Q_OBJECT
+ public:
+  QtHost();
+  // Events are delivered to this client.
+  void Attach(Client* client) { client_ = client; }
+
+  void ProcessMessages() override;
+  void StartTimer(TimerId id, int interval_ms) override;
+  void StopTimer(TimerId id) override;
+  void DebugOutput(std::string_view text) override;
+  std::string ExecutableDir() const override;
+  std::string UserConfigDir() const override;
+
+ protected:
+  Client* client_ = nullptr;
+
+ private:
+  QTimer* Timer(TimerId id);
+  QTimer tick_;
+  QTimer second_;
+  QTimer completion_;
+  bool debug_ = false;
+};
+
+// Windows-1251 bytes to a QString and back.
+QString ToQString(std::string_view cp1251);
+std::string FromQString(const QString& s);
+
+}  // namespace tarnel

@@ -1,0 +1,159 @@
+#include "script/string_list.h"
+
+#include "script/text_file.h"
+#include "text/case_fold.h"
+
+namespace tarnel {
+
+std::size_t TStringList::FoldHash::operator()(std::string_view s) const noexcept {
+  std::size_t h = 1469598103934665603ULL;
+  for (char c : s) {
+    h ^= text::FoldByte(static_cast<unsigned char>(c));
+    h *= 1099511628211ULL;
+  }
+  return h;
+}
+
+bool TStringList::FoldEqual::operator()(std::string_view a, std::string_view b) const noexcept {
+  return text::SameText(a, b);
+}
+
+std::string_view TStringList::NameOf(std::string_view line) {
+  const auto eq = line.find('=');
+  return eq == std::string_view::npos ? std::string_view() : line.substr(0, eq);
+}
+
+std::string_view TStringList::ValueOf(std::string_view line) {
+  const auto eq = line.find('=');
+  return eq == std::string_view::npos ? std::string_view() : line.substr(eq + 1);
+}
+
+std::string_view TStringList::GroupOf(std::string_view name) {
+  const auto dot = name.find('.');
+  return dot == std::string_view::npos ? name : name.substr(0, dot);
+}
+
+std::string_view TStringList::ShortOf(std::string_view name) {
+  const auto dot = name.find('.');
+  return dot == std::string_view::npos ? name : name.substr(dot + 1);
+}
+
+// strict: the rule of Add (a short name must not be empty); otherwise the
+// rule of a rebuild.
+void TStringList::IndexLine(int i, bool strict) {
+  const std::string& line = lines_[static_cast<std::size_t>(i)];
+  const auto eq = line.find('=');
+  if (eq == std::string::npos || eq == 0) return;
+  const std::string_view name(line.data(), eq);
+  full_.try_emplace(std::string(name), i);
+  const auto dot = name.find('.');
+  if (dot == std::string_view::npos) {
+    short_.try_emplace(std::string(name), i);
+  } else if (!strict || dot + 1 < name.size()) {
+    if (dot + 1 < name.size()) short_.try_emplace(std::string(name.substr(dot + 1)), i);
+  }
+}
+
+void TStringList::RebuildIndexes() {
+  full_.clear();
+  short_.clear();
+  for (int i = 0; i < Count(); ++i) IndexLine(i, false);
+}
+
+int TStringList::Add(std::string line) {
+  lines_.push_back(std::move(line));
+  const int i = Count() - 1;
+  IndexLine(i, true);
+  return i;
+}
+
+void TStringList::Insert(int i, std::string line) {
+  if (i < 0) i = 0;
+  if (i > Count()) i = Count();
+  lines_.insert(lines_.begin() + i, std::move(line));
+  RebuildIndexes();
+}
+
+void TStringList::Put(int i, std::string line) {
+  if (i < 0 || i >= Count()) return;
+  std::string& slot = lines_[static_cast<std::size_t>(i)];
+  const bool same_name = text::SameText(NameOf(slot), NameOf(line)) &&
+                         (slot.find('=') == std::string::npos) == (line.find('=') == std::string::npos);
+  slot = std::move(line);
+  if (!same_name) RebuildIndexes();
+}
+
+void TStringList::DeleteAt(int i) {
+  if (i < 0 || i >= Count()) return;
+  lines_.erase(lines_.begin() + i);
+  RebuildIndexes();
+}
+
+void TStringList::Clear() {
+  lines_.clear();
+  full_.clear();
+  short_.clear();
+}
+
+int TStringList::IndexOfName(std::string_view name) {
+  const auto it = full_.find(name);
+  if (it != full_.end()) return it->second;
+  for (int i = 0; i < Count(); ++i) {
+    const std::string& line = lines_[static_cast<std::size_t>(i)];
+    const auto eq = line.find('=');
+    if (eq != std::string::npos && text::SameText(std::string_view(line.data(), eq), name)) {
+      full_.try_emplace(std::string(name), i);
+      const auto short_name = ShortOf(name);
+      if (!short_name.empty()) short_.try_emplace(std::string(short_name), i);
+      return i;
+    }
+  }
+  return -1;
+}
+
+int TStringList::IndexOfShortName(std::string_view short_name) const {
+  const auto it = short_.find(short_name);
+  return it == short_.end() ? -1 : it->second;
+}
+
+std::string TStringList::GetValue(std::string_view name) {
+  const int i = IndexOfName(name);
+  return i < 0 ? std::string() : std::string(ValueAt(i));
+}
+
+void TStringList::SetValue(std::string_view name, std::string_view value) {
+  const int i = IndexOfName(name);
+  if (!value.empty()) {
+    std::string line;
+    line.reserve(name.size() + 1 + value.size());
+    line.append(name).append("=").append(value);
+    if (i < 0)
+      Add(std::move(line));
+    else
+      Put(i, std::move(line));
+  } else if (i >= 0) {
+    DeleteAt(i);
+  }
+}
+
+void TStringList::SetText(std::string_view text) {
+  Clear();
+  for (auto& line : SplitTextLines(text)) Add(std::move(line));
+}
+
+std::string TStringList::Text() const {
+  std::string out;
+  for (const auto& line : lines_) out.append(line).append("\r\n");
+  return out;
+}
+
+bool TStringList::LoadFromFile(std::string_view path) {
+  std::string content;
+  if (!ReadWholeFile(path, content)) return false;
+  SetText(content);
+  return true;
+}
+
+bool TStringList::SaveToFile(std::string_view path) const { return WriteFileSafely(path, Text()); }
+
+}  // namespace tarnel
