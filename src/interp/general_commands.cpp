@@ -18,6 +18,20 @@ std::string ControlWords(std::string_view text) {
   return ReplaceAll(t, "/lf", "\n");
 }
 
+// The build date as "08.12.2026".
+std::string BuildDate() {
+  static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  const std::string d = __DATE__;  // "Dec  8 2026"
+  int month = 0;
+  for (int i = 0; i < 12; ++i)
+    if (d.compare(0, 3, kMonths[i]) == 0) month = i + 1;
+  std::string day = d.substr(4, 2);
+  if (day[0] == ' ') day[0] = '0';
+  const std::string mm = month < 10 ? "0" + std::to_string(month) : std::to_string(month);
+  return day + "." + mm + "." + d.substr(7, 4);
+}
+
 }  // namespace
 
 void CmdEcho(Client& c, const CommandCall& call) {
@@ -29,7 +43,7 @@ void CmdAbout(Client& c, const CommandCall&) {
   std::string t = "\r\n";
   t += std::string(kLine) + "Tarnel MUD Client\r\n";
   t += std::string(kLine) + std::string("Версия "_cp) + std::string(ClientVersion()) +
-       std::string(" [freeware] билд "_cp) + __DATE__ + "\r\n";
+       std::string(" [freeware] билд "_cp) + BuildDate() + "\r\n";
   t += std::string(kLine) + std::string("Сайт программы: https://tarnel.example.org/\r\n"_cp);
   t += std::string(kLine) +
        std::string("Авторы: команда разработчиков Tarnel MUD Client\r\n"_cp);

@@ -1,0 +1,130 @@
+// Interpreter behaviour that is about state rather than output.
+
+#include <gtest/gtest.h>
+
+#include "test_host.h"
+#include "text/cp1251.h"
+
+namespace tarnel::test {
+namespace {
+
+using namespace literals;
+
+class InterpreterTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    client_.DefaultProfile();
+    client_.store.Variables().SetValue("global._logfile", "");
+  }
+  int Count(const std::string& what) const {
+    int n = 0;
+    for (auto p = host_.main.find(what); p != std::string::npos; p = host_.main.find(what, p + 1)) ++n;
+    return n;
+  }
+  TestHost host_;
+  Client client_{host_};
+};
+
+TEST_F(InterpreterTest, TheNestingLimitStopsARecursiveMacroOnceAndUnwinds) {
+  client_.ExecuteCommand("/set macro loop=loop", false);
+  client_.ExecuteCommand("loop", true);
+  EXPECT_EQ(Count(std::string("слишком много вложенных команд"_cp)), 1);
+  EXPECT_EQ(client_.interp.CommandDepth, 0);
+  EXPECT_EQ(client_.interp.BusyIndicator(), '>');
+  // The outer levels go on after the refusal.
+  host_.main.clear();
+  client_.ExecuteCommand("/set macro again={again;/echo back}", false);
+  client_.ExecuteCommand("again", true);
+  EXPECT_EQ(Count(std::string("слишком много вложенных команд"_cp)), 1);
+  // Each call takes two levels (the statement part and the macro body).
+  EXPECT_EQ(Count("back\r\n"), 64);
+  EXPECT_EQ(client_.interp.CommandDepth, 0);
+}
+
+TEST_F(InterpreterTest, ExactlyOneHundredAndTwentyEightLevelsRun) {
+  // Each level increments a counter and calls the next one.
+  client_.ExecuteCommand("/set n=0", false);
+  client_.ExecuteCommand("/set macro deeper={/inc n;deeper}", false);
+  client_.ExecuteCommand("deeper", false);
+  // Level 1 runs "deeper"; the body at level k runs its "/inc n" at level
+  // k + 1, so bodies 2..127 count and the 128th meets the limit.
+  EXPECT_EQ(client_.store.Var("default.n"), "126");
+  EXPECT_EQ(client_.interp.CommandDepth, 0);
+}
+
+TEST_F(InterpreterTest, TheBusyIndicatorTurnsAndComesBackAtTheEnd) {
+  std::string seen;
+  struct Spy : TestHost {
+    std::string* seen;
+    void BusyIndicatorChanged(char c) override { *seen += c; }
+  } spy;
+  spy.seen = &seen;
+  Client c(spy);
+  c.ExecuteCommand("/nop;/nop", false);
+  EXPECT_EQ(seen.front(), '/');
+  EXPECT_EQ(seen.back(), '>');
+  EXPECT_EQ(c.interp.BusyIndicator(), '>');
+}
+
+TEST_F(InterpreterTest, BreakFlagsAreClearedWhenTheBatchEnds) {
+  client_.interp.BreakRequested = true;
+  client_.interp.BreakAllRequested = true;
+  // An event batch keeps them while it runs.
+  client_.interp.RaiseDepth();
+  client_.ExecuteCommand("/nop", false);
+  EXPECT_TRUE(client_.interp.BreakAllRequested);
+  client_.interp.LowerDepth();
+  client_.ExecuteCommand("/nop", false);
+  EXPECT_FALSE(client_.interp.BreakRequested);
+  EXPECT_FALSE(client_.interp.BreakAllRequested);
+}
+
+TEST_F(InterpreterTest, ARepeatStopsWhenABreakArrivesThroughTheMessageLoop) {
+  client_.connection.OnConnected();
+  host_.pump.push_back([this] { client_.interp.BreakRequested = true; });
+  client_.ExecuteCommand("/100 north", false);
+  EXPECT_LT(host_.sent.size(), 100u);
+  EXPECT_GE(host_.sent.size(), 1u);
+}
+
+TEST_F(InterpreterTest, EveryStatementLetsTheMessageLoopRun) {
+  const int before = host_.pumps;
+  client_.ExecuteCommand("/nop;/nop;/nop", false);
+  EXPECT_GE(host_.pumps - before, 3);
+}
+
+TEST_F(InterpreterTest, CommandNamesAreSortedWithManFirst) {
+  const auto& names = client_.interp.CommandNames();
+  ASSERT_GT(names.Count(), 100);
+  EXPECT_EQ(names[0], "/man");
+  EXPECT_EQ(client_.interp.Abbreviate("/m"), "/man");
+  EXPECT_EQ(client_.interp.Abbreviate("/"), "/man");
+  EXPECT_EQ(client_.interp.Abbreviate("/s"), "/save");
+  EXPECT_EQ(client_.interp.Abbreviate("/g"), "/gag");
+  EXPECT_EQ(client_.interp.Abbreviate("/in"), "/inc");
+  EXPECT_EQ(client_.interp.Abbreviate("/SET"), "/SET");
+  EXPECT_EQ(client_.interp.Abbreviate("/zzz"), "/zzz");
+}
+
+TEST_F(InterpreterTest, SettingTheTickRestartsItsTimer) {
+  client_.ExecuteCommand("/set global._tick=15", false);
+  EXPECT_EQ(host_.timers[TimerId::Tick], 15000);
+  client_.ExecuteCommand("/inc global._tick 5", false);
+  EXPECT_EQ(host_.timers[TimerId::Tick], 20000);
+  client_.ExecuteCommand("/set global._tick=abc", false);
+  EXPECT_EQ(host_.timers[TimerId::Tick], 0);
+}
+
+TEST_F(InterpreterTest, NewPreviewEntriesAreMirrored) {
+  client_.ExecuteCommand("/set trig preview.x=1", false);
+  ASSERT_EQ(client_.store.Preview().Count(), 1);
+  EXPECT_EQ(client_.store.Preview()[0], "preview.x=1");
+  client_.ExecuteCommand("/set trig preview.x=2", false);
+  EXPECT_EQ(client_.store.Preview()[0], "preview.x=2");
+  // "/free" leaves the preview list alone.
+  client_.ExecuteCommand("/free trig preview.x", false);
+  EXPECT_EQ(client_.store.Preview().Count(), 1);
+}
+
+}  // namespace
+}  // namespace tarnel::test

@@ -1,0 +1,131 @@
+// Output to the terminals and the log, on real files.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "pipeline/escape_stripper.h"
+#include "pipeline/output.h"
+#include "test_host.h"
+#include "text/cp1251.h"
+
+namespace tarnel::test {
+namespace {
+
+using namespace literals;
+namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+class OutputTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("tarnel-out-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    log_ = dir_ / "game.log";
+    client_.store.Variables().Add("global._logfile=" + log_.string());
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  TestHost host_;
+  Client client_{host_};
+  fs::path dir_;
+  fs::path log_;
+};
+
+TEST_F(OutputTest, TextGoesToBothTerminalsAndTheLogWithoutEscapes) {
+  client_.PrintText("\x1b[1;31mred\x1b[0m\r\n");
+  EXPECT_EQ(host_.main, "\x1b[1;31mred\x1b[0m\r\n");
+  EXPECT_EQ(host_.history, host_.main);
+  EXPECT_EQ(ReadFile(log_), "red\r\n");
+  client_.PrintText("more\r\n");
+  EXPECT_EQ(ReadFile(log_), "red\r\nmore\r\n");
+}
+
+TEST_F(OutputTest, AnEmptyTextStillCreatesTheLogAndRepaints) {
+  const int repaints = host_.main_repaints;
+  client_.PrintText("");
+  EXPECT_TRUE(fs::exists(log_));
+  EXPECT_EQ(ReadFile(log_), "");
+  EXPECT_EQ(host_.main_repaints, repaints + 1);
+}
+
+TEST_F(OutputTest, EscapeSequencesCutBetweenOutputsStayOutOfTheLog) {
+  client_.PrintText("\x1b[1;3");
+  client_.PrintText("1mX");
+  client_.PrintText("\x1b(Bx\x1b" "7y\x1b]z");
+  EXPECT_EQ(ReadFile(log_), "Xxyz");
+}
+
+TEST_F(OutputTest, AnOverlongSequenceBeepsAndTheRestIsText) {
+  client_.PrintText("\x1b[" + std::string(300, '1') + "m");
+  EXPECT_EQ(host_.beeps, 1);
+  // 254 digits after "[" fill the buffer; the rest of the digits and "m" are text.
+  EXPECT_EQ(ReadFile(log_), std::string(300 - 254, '1') + "m");
+}
+
+TEST_F(OutputTest, ALogInAMissingFolderReportsOnTheMainTerminalOnly) {
+  const std::string bad = (dir_ / "no" / "such" / "x.log").string();
+  client_.store.Variables().SetValue("global._logfile", bad);
+  client_.PrintText("hello\r\n");
+  client_.PrintText("again\r\n");
+  const std::string msg = "\x1b[0;37m** 07.12.2026 09:05 ** " + std::string("Ошибка записи в "_cp) +
+                          "\"" + bad + "\".\r\n";
+  EXPECT_EQ(host_.main, "hello\r\n" + msg + "again\r\n" + msg);
+  EXPECT_EQ(host_.history, "hello\r\nagain\r\n");
+}
+
+TEST_F(OutputTest, AnEmptyLogNameLogsNothing) {
+  client_.store.Variables().SetValue("global._logfile", "");
+  client_.store.Variables().Add("global._logfile=");
+  client_.PrintText("x\r\n");
+  EXPECT_FALSE(fs::exists(log_));
+  EXPECT_EQ(host_.main, "x\r\n");
+}
+
+TEST_F(OutputTest, TheLogCommandNamesAFileRelativeToTheCurrentFolder) {
+  const fs::path old = fs::current_path();
+  fs::current_path(dir_);
+  client_.ExecuteCommand("/set global._logfile=rel.log", false);
+  client_.PrintText("r\r\n");
+  fs::current_path(old);
+  EXPECT_EQ(client_.store.Var("global._logfile"), (dir_ / "rel.log").string());
+  EXPECT_EQ(ReadFile(dir_ / "rel.log"), "r\r\n");
+}
+
+TEST(HiddenLines, LinesFromTheMarkerToTheLineEndDisappear) {
+  const std::string m = "##\xC2\xFB";
+  EXPECT_EQ(RemoveHiddenLines("abc\r\n" + m + " hidden\r\nxyz\r\n"), "abc\r\nxyz\r\n");
+  EXPECT_EQ(RemoveHiddenLines("a\n" + m + " one\n" + m + " two\nz"), "a\nz");
+  // A marker with nothing after it stays; one without a line end hides the rest.
+  EXPECT_EQ(RemoveHiddenLines("x" + m), "x" + m);
+  EXPECT_EQ(RemoveHiddenLines("x" + m + " tail"), "x");
+  // The scan looks for a marker only after stepping past a byte, so a marker
+  // in the very first position is not seen.
+  EXPECT_EQ(RemoveHiddenLines(m + " one\n" + m + " two\nz"), m + " one\nz");
+}
+
+TEST(EscapeStripper, LineModeKeepsStateAcrossCalls) {
+  EscapeStripper s;
+  std::string out;
+  bool over = false;
+  for (char c : std::string("a\x1b[1;3")) if (s.Feed(static_cast<unsigned char>(c), over)) out += c;
+  EXPECT_TRUE(s.Inside());
+  const auto saved = s.Save();
+  s.Reset();
+  EXPECT_FALSE(s.Inside());
+  s.Restore(saved);
+  for (char c : std::string("2mb")) if (s.Feed(static_cast<unsigned char>(c), over)) out += c;
+  EXPECT_EQ(out, "ab");
+}
+
+}  // namespace
+}  // namespace tarnel::test
