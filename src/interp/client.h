@@ -10,8 +10,11 @@
 #include "interp/host.h"
 #include "interp/interpreter.h"
 #include "net/connection.h"
+#include "pipeline/display_filter.h"
+#include "pipeline/incoming.h"
 #include "pipeline/output.h"
 #include "script/script_store.h"
+#include "terminal/screen.h"
 
 namespace tarnel {
 
@@ -26,6 +29,11 @@ class Client {
   Interpreter interp;
   Output output;
   Connection connection;
+  Incoming incoming;
+  DisplayFilterState display_filter;
+  // The screens of the main terminal and of the history view.
+  TScreen main_screen;
+  TScreen history_screen;
   // TARNEL.ini
   TStringList settings;
 
@@ -50,6 +58,9 @@ class Client {
   bool Ready() const { return ready_; }
   const std::string& StartupCommand() const { return startup_command_; }
   std::string SettingsPath() const;
+
+  // Text gathered by a stats accumulation, for the stats parser.
+  void ParseStats(std::string_view text);
 
   // A timer of the main window fired.
   void OnTimer(TimerId id);

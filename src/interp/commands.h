@@ -39,10 +39,42 @@ void CmdDec(Client&, const CommandCall&);
 void CmdNewProfile(Client&, const CommandCall&);
 // General commands.
 void CmdEcho(Client&, const CommandCall&);
+void CmdEmulate(Client&, const CommandCall&);
 void CmdAbout(Client&, const CommandCall&);
 void CmdQuit(Client&, const CommandCall&);
 void CmdNop(Client&, const CommandCall&);
+// Control flow.
+void CmdIf(Client&, const CommandCall&);
+void CmdWhile(Client&, const CommandCall&);
+void CmdDo(Client&, const CommandCall&);
+void CmdBreak(Client&, const CommandCall&);
+void CmdBreakAll(Client&, const CommandCall&);
+// General commands, continued.
+void CmdCls(Client&, const CommandCall&);
+void CmdLog(Client&, const CommandCall&);
+void CmdClear(Client&, const CommandCall&);
+void CmdPlay(Client&, const CommandCall&);
+void CmdFocus(Client&, const CommandCall&);
+void CmdGetDate(Client&, const CommandCall&);
+void CmdGetTime(Client&, const CommandCall&);
+void CmdType(Client&, const CommandCall&);
+void CmdEditor(Client&, const CommandCall&);
+void CmdEmulator(Client&, const CommandCall&);
+// String commands.
+void CmdStrLen(Client&, const CommandCall&);
+void CmdSetLen(Client&, const CommandCall&);
+void CmdStrPos(Client&, const CommandCall&);
+void CmdStrCpy(Client&, const CommandCall&);
+void CmdStrIns(Client&, const CommandCall&);
+void CmdStrDel(Client&, const CommandCall&);
+void CmdStrClear(Client&, const CommandCall&);
+void CmdStrRepl(Client&, const CommandCall&);
+// Display filter.
+void CmdHighlight(Client&, const CommandCall&);
+void CmdGag(Client&, const CommandCall&);
 // Connection.
+void CmdConnect(Client&, const CommandCall&);
+void CmdDisconnect(Client&, const CommandCall&);
 void CmdSend(Client&, const CommandCall&);
 // Commands whose subsystems are still to come.
 void CmdNotYet(Client&, const CommandCall&);

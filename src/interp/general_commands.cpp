@@ -38,6 +38,10 @@ void CmdEcho(Client& c, const CommandCall& call) {
   c.PrintText(ControlWords(Unquote(call.params)) + "\r\n");
 }
 
+void CmdEmulate(Client& c, const CommandCall& call) {
+  c.incoming.ProcessIncoming(ControlWords(Unquote(call.params)) + "\r\n");
+}
+
 void CmdAbout(Client& c, const CommandCall&) {
   const std::string_view kLine = "\x1b[0;37m";
   std::string t = "\r\n";

@@ -13,6 +13,8 @@
 
 namespace tarnel {
 
+enum class EntryKind;
+
 enum class TimerId { Tick, Second, Completion };
 enum class TerminalId { Main, History };
 
@@ -48,6 +50,14 @@ class Host {
   virtual void RequestClose() {}
   // Restore the window if minimised and bring it to the front.
   virtual void FocusMainWindow() {}
+  // The emulator panel: a line whose text goes in as if the server sent it.
+  virtual void ShowEmulatorPanel() {}
+  // The entry editor on the list of one kind.
+  virtual void OpenEntryEditor(EntryKind /*kind*/) {}
+  // A terminal's mouse selection is dropped (its screen was cleared).
+  virtual void ClearSelection(TerminalId /*id*/) {}
+  // A character typed while commands run is put into the command line now.
+  virtual void InsertPendingKey() {}
 
   // Timers: an interval of 0 never fires.
   virtual void StartTimer(TimerId /*id*/, int /*interval_ms*/) {}

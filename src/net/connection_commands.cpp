@@ -9,6 +9,10 @@ namespace tarnel {
 
 using namespace literals;
 
+void CmdConnect(Client& c, const CommandCall& call) { CmdNotYet(c, call); }
+
+void CmdDisconnect(Client& c, const CommandCall& call) { CmdNotYet(c, call); }
+
 void CmdSend(Client& c, const CommandCall& call) {
   const std::string text = Unquote(call.params);
   if (c.connection.Active()) {

@@ -49,13 +49,20 @@ std::string Output::SystemMessage(std::string_view text) const {
 void Output::PrintText(std::string_view text) {
   const std::string shown = RemoveHiddenLines(text);
   Host& host = client_.host;
+  client_.main_screen.ScrollCount = 0;
+  client_.main_screen.FeedText(shown);
   host.TerminalWritten(TerminalId::Main, shown);
   host.RepaintTerminal(TerminalId::Main);
+  client_.history_screen.ScrollCount = 0;
+  client_.history_screen.FeedText(shown);
+  // The history view keeps its rows still through this notification.
   host.TerminalWritten(TerminalId::History, shown);
   WriteLog(shown);
 }
 
 void Output::WriteMainDirect(std::string_view text) {
+  client_.main_screen.ScrollCount = 0;
+  client_.main_screen.FeedText(text);
   client_.host.TerminalWritten(TerminalId::Main, text);
   client_.host.RepaintTerminal(TerminalId::Main);
 }
