@@ -1,0 +1,112 @@
+#include "app/gui_host.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QStringList>
+#include <QTimer>
+#include <QUrl>
+
+#include "app/main_form.h"
+#include "text/paths.h"
+
+namespace tarnel {
+
+GuiHost::GuiHost() = default;
+GuiHost::~GuiHost() = default;
+
+void GuiHost::TerminalWritten(TerminalId id, std::string_view) {
+  if (form_) form_->TerminalWritten(id);
+}
+
+void GuiHost::RepaintTerminal(TerminalId id) {
+  if (form_) form_->RepaintTerminal(id);
+}
+
+void GuiHost::BusyIndicatorChanged(char c) {
+  if (form_) form_->SetBusyIndicator(c);
+}
+
+void GuiHost::RefreshPanels() {}
+
+void GuiHost::SetTitle(std::string_view title) {
+  Host::SetTitle(title);
+  if (form_) form_->setWindowTitle(ToQString(title));
+}
+
+std::string GuiHost::Title() const { return form_ ? FromQString(form_->windowTitle()) : Host::Title(); }
+
+void GuiHost::SetStayOnTop(bool on) {
+  if (!form_) return;
+  const bool visible = form_->isVisible();
+  form_->setWindowFlag(Qt::WindowStaysOnTopHint, on);
+  if (visible) form_->show();
+}
+
+void GuiHost::RequestClose() { CloseWhenIdle(); }
+
+// The window closes once the commands that asked for it have returned.
+void GuiHost::CloseWhenIdle() {
+  QTimer::singleShot(0, this, [this] {
+    if (client_ && client_->interp.CommandDepth > 0) {
+      QTimer::singleShot(10, this, [this] { CloseWhenIdle(); });
+      return;
+    }
+    if (form_) form_->close();
+  });
+}
+
+void GuiHost::FocusMainWindow() {
+  if (!form_) return;
+  if (form_->isMinimized()) form_->showNormal();
+  form_->raise();
+  form_->activateWindow();
+}
+
+void GuiHost::ShowEmulatorPanel() {
+  if (form_) form_->ShowEmulatorPanel();
+}
+
+void GuiHost::ClearSelection(TerminalId id) {
+  if (!form_) return;
+  TEmulVT* vt = id == TerminalId::Main ? form_->EmulVT1 : form_->EmulVT2;
+  vt->ClearSelection();
+  vt->update();
+}
+
+void GuiHost::InsertPendingKey() {
+  if (form_) form_->Edit1->InsertPending();
+}
+
+void GuiHost::Beep() { QApplication::beep(); }
+
+void GuiHost::PlaySound(const std::string& path) {
+  // Any failure (no file, no audio device) is silent.
+  if (!text::FileExists(path)) return;
+  if (!sound_) sound_ = std::make_unique<QSoundEffect>();
+  sound_->setSource(QUrl::fromLocalFile(QString::fromStdString(text::NativePath(path))));
+  sound_->play();
+}
+
+QString DialogFilter(std::string_view filter) {
+  const QStringList parts = ToQString(filter).split('|');
+  QStringList out;
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    QString patterns = parts[i + 1];
+    patterns.replace(';', ' ');
+    patterns.replace("*.*", "*");
+    out << QString("%1 (%2)").arg(parts[i], patterns.trimmed());
+  }
+  return out.join(";;");
+}
+
+std::string GuiHost::AskOpenFileName(std::string_view filter) {
+  const QString name = QFileDialog::getOpenFileName(form_, QString(), QString(), DialogFilter(filter));
+  return name.isEmpty() ? std::string() : text::FromNativePath(name.toStdString());
+}
+
+std::string GuiHost::AskSaveFileName(std::string_view filter) {
+  const QString name = QFileDialog::getSaveFileName(form_, QString(), QString(), DialogFilter(filter));
+  return name.isEmpty() ? std::string() : text::FromNativePath(name.toStdString());
+}
+
+}  // namespace tarnel

@@ -1,0 +1,49 @@
+// The Host of the desktop client: the core's requests carried out on the
+// main window.
+#pragma once
+
+#include <QSoundEffect>
+#include <memory>
+
+#include "platform/qt_host.h"
+
+namespace tarnel {
+
+class TMainForm;
+
+class GuiHost : public QtHost {
+  Q_OBJECT
+ public:
+  GuiHost();
+  ~GuiHost() override;
+  void SetForm(TMainForm* form) { form_ = form; }
+
+  void TerminalWritten(TerminalId id, std::string_view text) override;
+  void RepaintTerminal(TerminalId id) override;
+  void BusyIndicatorChanged(char c) override;
+  void RefreshPanels() override;
+  void SetTitle(std::string_view title) override;
+  std::string Title() const override;
+  void SetStayOnTop(bool on) override;
+  void RequestClose() override;
+  void FocusMainWindow() override;
+  void ShowEmulatorPanel() override;
+  void ClearSelection(TerminalId id) override;
+  void InsertPendingKey() override;
+  void Beep() override;
+  void PlaySound(const std::string& path) override;
+  std::string AskOpenFileName(std::string_view filter) override;
+  std::string AskSaveFileName(std::string_view filter) override;
+
+ private:
+  void CloseWhenIdle();
+
+  TMainForm* form_ = nullptr;
+  std::unique_ptr<QSoundEffect> sound_;
+};
+
+// A Delphi-style filter ("Текст|*.txt;*.log|Все|*.*") as a Qt file dialog
+// filter.
+QString DialogFilter(std::string_view filter);
+
+}  // namespace tarnel

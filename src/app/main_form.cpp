@@ -1,0 +1,344 @@
+#include "app/main_form.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QMenuBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "app/gui_host.h"
+#include "input/key_names.h"
+#include "interp/words.h"
+#include "platform/qt_host.h"
+#include "script/text_file.h"
+#include "text/cp1251.h"
+
+namespace tarnel {
+
+using namespace literals;
+
+namespace {
+
+QString Ru(std::string_view cp1251) { return ToQString(cp1251); }
+
+QFont TerminalFont(int pixels) {
+  QFont f("DejaVu Sans Mono");
+  f.setStyleHint(QFont::TypeWriter);
+  f.setFixedPitch(true);
+  f.setPixelSize(pixels);
+  return f;
+}
+
+}  // namespace
+
+TMainForm::TMainForm(Client& client, GuiHost& host) : client_(client), host_(host) {
+  setWindowTitle("TMC");
+  KeyNames = BuildKeyNames();
+  BuildLayout();
+  BuildMenu();
+  qApp->installEventFilter(this);
+  resize(1024, 720);
+}
+
+TMainForm::~TMainForm() { qApp->removeEventFilter(this); }
+
+void TMainForm::BuildLayout() {
+  auto* central = new QWidget(this);
+  central->setObjectName("central");
+  auto* row = new QHBoxLayout(central);
+  row->setContentsMargins(0, 0, 0, 0);
+  row->setSpacing(0);
+
+  auto* column = new QWidget(central);
+  auto* col = new QVBoxLayout(column);
+  col->setContentsMargins(0, 0, 0, 0);
+  col->setSpacing(0);
+
+  // Chat tabs and their panel; filled by the query windows.
+  TabControl1 = new QTabBar(column);
+  TabControl1->setObjectName("TabControl1");
+  TabControl1->hide();
+  Panel15 = new QWidget(column);
+  Panel15->setObjectName("Panel15");
+  Panel15->hide();
+  CheckBox4 = new QCheckBox(Ru("Скрывать"_cp), Panel15);
+  CheckBox4->setObjectName("CheckBox4");
+
+  column_split_ = new QSplitter(Qt::Vertical, column);
+  column_split_->setChildrenCollapsible(false);
+  column_split_->setHandleWidth(3);
+
+  // The history view: a second terminal over the history, with its scroll bar.
+  Panel17 = new QWidget(column_split_);
+  Panel17->setObjectName("Panel17");
+  auto* hist = new QHBoxLayout(Panel17);
+  hist->setContentsMargins(0, 0, 0, 0);
+  hist->setSpacing(0);
+  EmulVT2 = new TEmulVT(Panel17, &client_.history_screen);
+  EmulVT2->setObjectName("EmulVT2");
+  ScrollBar1 = new QScrollBar(Qt::Vertical, Panel17);
+  ScrollBar1->setObjectName("ScrollBar1");
+  ScrollBar1->setRange(-1500, 1);
+  ScrollBar1->setValue(1);
+  hist->addWidget(EmulVT2, 1);
+  hist->addWidget(ScrollBar1);
+  Panel17->hide();
+
+  Panel5 = new QWidget(column_split_);
+  Panel5->setObjectName("Panel5");
+  EmulVT1 = new TEmulVT(Panel5, &client_.main_screen);
+  EmulVT1->setObjectName("EmulVT1");
+  column_split_->addWidget(Panel17);
+  column_split_->addWidget(Panel5);
+  column_split_->setStretchFactor(0, 2);
+  column_split_->setStretchFactor(1, 1);
+
+  for (TEmulVT* vt : {EmulVT1, EmulVT2}) {
+    vt->SetBackColor(0);
+    vt->SetOptions(0);
+    vt->SetXlat(true);
+    vt->SetLocalEcho(true);
+    vt->SetAutoRepaint(false);
+    vt->SetTerminalFont(TerminalFont(13));
+    vt->SetLineHeight(15);
+    vt->SetCharWidth(8);
+    // Clicking a terminal never takes the focus from the command line.
+    vt->setFocusPolicy(Qt::NoFocus);
+    vt->OnWordClick = [this](TEmulVT& v, const std::string& w, Qt::KeyboardModifiers m) {
+      WordClick(v, w, m);
+    };
+    vt->OnHidePopup = [this] { HideStatsPopup(); };
+    vt->OnWordHover = [this](TEmulVT&, const std::string&, bool, QPoint, Qt::KeyboardModifiers) {
+      HideStatsPopup();
+    };
+    vt->OnRelease = [this](TEmulVT&) { Edit1->setFocus(); };
+  }
+  EmulVT1->SetRows(3);
+  Panel5->installEventFilter(this);
+  Panel17->installEventFilter(this);
+  connect(ScrollBar1, &QScrollBar::valueChanged, this, &TMainForm::ScrollBar1Change);
+
+  // The emulator panel: a line that goes in as if the server sent it.
+  Panel8 = new QWidget(column);
+  Panel8->setObjectName("Panel8");
+  auto* emu = new QHBoxLayout(Panel8);
+  emu->setContentsMargins(4, 2, 4, 2);
+  emu->addWidget(new QLabel(Ru("Эмулятор:"_cp), Panel8));
+  Edit2 = new QLineEdit(Panel8);
+  Edit2->setObjectName("Edit2");
+  emu->addWidget(Edit2, 1);
+  Button1 = new QPushButton("X", Panel8);
+  Button1->setObjectName("Button1");
+  Button9 = new QPushButton("L", Panel8);
+  Button9->setObjectName("Button9");
+  for (QPushButton* b : {Button1, Button9}) {
+    b->setFixedWidth(28);
+    b->setFocusPolicy(Qt::NoFocus);
+  }
+  emu->addWidget(Button1);
+  emu->addWidget(Button9);
+  Panel8->hide();
+  connect(Button1, &QPushButton::clicked, this, [this] {
+    Edit1->setFocus();
+    HideEmulatorPanel();
+    if (Panel11) Panel11->hide();
+    FitTerminal();
+  });
+  connect(Button9, &QPushButton::clicked, this, &TMainForm::Button9Click);
+  Edit2->installEventFilter(this);
+
+  // The entry editor's panel; filled by the editor.
+  Panel11 = new QWidget(column);
+  Panel11->setObjectName("Panel11");
+  Panel11->hide();
+
+  // The command line with the busy indicator left of it.
+  Panel10 = new QWidget(column);
+  Panel10->setObjectName("Panel10");
+  auto* line = new QHBoxLayout(Panel10);
+  line->setContentsMargins(0, 0, 0, 0);
+  line->setSpacing(0);
+  Label13 = new QLabel(">", Panel10);
+  Label13->setObjectName("Label13");
+  Label13->setFixedWidth(14);
+  Label13->setAlignment(Qt::AlignCenter);
+  Edit1 = new tmyedit(Panel10);
+  Edit1->setObjectName("Edit1");
+  Edit1->setFont(TerminalFont(15));
+  Edit1->setFrame(false);
+  Edit1->setStyleSheet("QLineEdit { background: black; color: white; "
+                       "selection-background-color: #c8c8c8; selection-color: black; }");
+  Label13->setStyleSheet("QLabel { background: black; color: #c8c8c8; }");
+  Label13->setFont(TerminalFont(15));
+  line->addWidget(Label13);
+  line->addWidget(Edit1, 1);
+  Edit1->OnKeyDown = [this](QKeyEvent& e) { return Edit1KeyDown(e); };
+  Edit1->OnKeyPress = [this](QKeyEvent& e) { return FormKeyPress(e); };
+  Edit1->OnPaste = [this] { CleanClipboard(); };
+  connect(Edit1, &QLineEdit::textChanged, this, &TMainForm::Edit1Change);
+
+  col->addWidget(TabControl1);
+  col->addWidget(Panel15);
+  col->addWidget(column_split_, 1);
+  col->addWidget(Panel8);
+  col->addWidget(Panel11);
+  col->addWidget(Panel10);
+
+  // The map column on the right; filled by the map view.
+  Panel1 = new QWidget(central);
+  Panel1->setObjectName("Panel1");
+  Panel1->hide();
+
+  row->addWidget(column, 1);
+  row->addWidget(Panel1);
+  setCentralWidget(central);
+  central->setStyleSheet("#central { background: black; }");
+
+  StatsPopup = new QLabel(nullptr, Qt::ToolTip | Qt::FramelessWindowHint);
+  StatsPopup->setObjectName("TForm2");
+  StatsPopup->setStyleSheet("QLabel { background: #ffffe0; color: black; padding: 2px; }");
+  StatsPopup->setWindowOpacity(0.9);
+  StatsPopup->hide();
+
+  Edit1->setFocus();
+}
+
+void TMainForm::MenuCommand(QMenu* menu, const QString& title, const char* command, bool echo) {
+  const std::string text(command);
+  menu->addAction(title, this, [this, text, echo] { client_.ExecuteCommand(text, echo); });
+}
+
+void TMainForm::BuildMenu() {
+  QMenu* files = menuBar()->addMenu(Ru("Файлы"_cp));
+  MenuCommand(files, Ru("Новый профиль"_cp), "/newprofile", true);
+  MenuCommand(files, Ru("Сохранить профиль..."_cp), "/saveprofile", true);
+  MenuCommand(files, Ru("Загрузить профиль..."_cp), "/loadprofile", true);
+  files->addSeparator();
+  MenuCommand(files, Ru("Выход"_cp), "/bye", true);
+
+  QMenu* settings = menuBar()->addMenu(Ru("Настройки"_cp));
+  MenuCommand(settings, Ru("Макросы..."_cp), "/macros", true);
+  MenuCommand(settings, Ru("Функции..."_cp), "/funcs", true);
+  MenuCommand(settings, Ru("Триггеры..."_cp), "/trigs", true);
+  MenuCommand(settings, Ru("Горячие клавиши..."_cp), "/hotkeys", true);
+  MenuCommand(settings, Ru("Аргументы..."_cp), "/args", true);
+  MenuCommand(settings, Ru("Переменные..."_cp), "/vars", true);
+  MenuCommand(settings, Ru("Группы..."_cp), "/groups", true);
+  settings->addSeparator();
+  QAction* designer = settings->addAction(Ru("Интерфейс..."_cp));
+  designer->setObjectName("designer");
+  designer->setEnabled(false);  // the interface designer comes with its own window
+
+  QMenu* help = menuBar()->addMenu(Ru("Помощь"_cp));
+  MenuCommand(help, Ru("Справка..."_cp), "/man", false);
+  MenuCommand(help, Ru("Что нового ?.."_cp), "/man news", false);
+  help->addSeparator();
+  MenuCommand(help, Ru("О программе"_cp), "/about", true);
+
+  // Menus never keep the focus: typing goes on in the command line.
+  menuBar()->setFocusPolicy(Qt::NoFocus);
+}
+
+void TMainForm::FormCreate(const std::vector<std::string>& args) {
+  client_.Create(args);
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (maximize_at_first_show_) {
+    maximize_at_first_show_ = false;
+    setWindowState(windowState() | Qt::WindowMaximized);
+    // Some window managers never activate a new window: start anyway.
+    QTimer::singleShot(300, this, [this] {
+      if (!activated_) FormActivate();
+    });
+  }
+}
+
+void TMainForm::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+}
+
+void TMainForm::FormActivate() {
+  activated_ = true;
+  FitHistoryView();
+  client_.Activate();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  if (!destroyed_) {
+    destroyed_ = true;
+    HideStatsPopup();
+    client_.Destroy();
+  }
+  event->accept();
+}
+
+void TMainForm::SetBusyIndicator(char c) { Label13->setText(QString(QChar(c))); }
+
+void TMainForm::HideStatsPopup() {
+  if (StatsPopup->isVisible()) StatsPopup->hide();
+}
+
+void TMainForm::WordClick(TEmulVT&, const std::string& word, Qt::KeyboardModifiers mods) {
+  if (mods & Qt::ShiftModifier) {
+    const int p = Edit1->cursorPosition();
+    QString t = Edit1->text();
+    const QString ins = ToQString(word + " ");
+    t.insert(p, ins);
+    Edit1->setText(t);
+    Edit1->setCursorPosition(p + static_cast<int>(ins.size()));
+  } else {
+    client_.ExecuteCommand("_stats " + word, true);
+  }
+}
+
+// Emulator panel ------------------------------------------------------------
+
+void TMainForm::ShowEmulatorPanel() {
+  CloseQueryPanel();
+  Panel8->show();
+  Edit2->setFocus();
+  FitTerminal();
+}
+
+void TMainForm::HideEmulatorPanel() {
+  Panel8->hide();
+  FitTerminal();
+}
+
+void TMainForm::Edit2Enter() {
+  std::string t = FromQString(Edit2->text());
+  t = ReplaceAll(t, "/esc", "\x1b");
+  t = ReplaceAll(t, "/cr", "\r");
+  t = ReplaceAll(t, "/lf", "\n");
+  client_.incoming.ProcessIncoming(t + "\r\n");
+  Edit2->selectAll();
+}
+
+void TMainForm::Button9Click() {
+  Edit2->setFocus();
+  const QString name = QFileDialog::getOpenFileName(this, QString(), QString(), Ru("Все файлы (*)"_cp));
+  if (name.isEmpty()) return;
+  std::string content;
+  if (!ReadWholeFile(FromQString(name), content)) return;
+  const std::vector<std::string> lines = SplitTextLines(content);
+  const QString title = windowTitle();
+  std::string pending;
+  const std::size_t count = lines.size();
+  for (std::size_t i = 0; i < count; ++i) {
+    pending += lines[i] + "\r\n";
+    if (i % 25 == 0 || i + 1 == count) {
+      client_.incoming.ProcessIncoming(pending);
+      pending.clear();
+      setWindowTitle(QString("Emul.%%1").arg(static_cast<int>(i * 100 / count)));
+      client_.host.ProcessMessages();
+    }
+  }
+  setWindowTitle(title);
+}
+
+}  // namespace tarnel

@@ -1,0 +1,110 @@
+// The main window of the desktop client: the terminal with its history view,
+// the command line, the menu, and room for the panels around them.
+#pragma once
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QTabBar>
+#include <string>
+#include <vector>
+
+#include "input/command_history.h"
+#include "interp/client.h"
+#include "ui/command_edit.h"
+#include "ui/emul_vt.h"
+
+namespace tarnel {
+
+class GuiHost;
+
+class TMainForm : public QMainWindow {
+  Q_OBJECT
+ public:
+  TMainForm(Client& client, GuiHost& host);
+  ~TMainForm() override;
+
+  // Creation: the client's lists, settings, arguments, greeting and "/about".
+  void FormCreate(const std::vector<std::string>& args);
+
+  Client& client() { return client_; }
+
+  // Components, named as the rest of the client knows them.
+  QWidget* Panel5 = nullptr;    // the main terminal's panel
+  TEmulVT* EmulVT1 = nullptr;   // the main terminal
+  QWidget* Panel17 = nullptr;   // the history view's panel
+  TEmulVT* EmulVT2 = nullptr;   // the history view
+  QScrollBar* ScrollBar1 = nullptr;
+  QWidget* Panel15 = nullptr;   // chat tabs (query panel)
+  QTabBar* TabControl1 = nullptr;
+  QCheckBox* CheckBox4 = nullptr;  // "Скрывать": keep the query panel closed
+  QWidget* Panel1 = nullptr;    // map column
+  QWidget* Panel11 = nullptr;   // entry editor
+  QWidget* Panel8 = nullptr;    // emulator panel
+  QLineEdit* Edit2 = nullptr;
+  QPushButton* Button1 = nullptr;
+  QPushButton* Button9 = nullptr;
+  QWidget* Panel10 = nullptr;   // command line panel
+  QLabel* Label13 = nullptr;    // busy indicator
+  tmyedit* Edit1 = nullptr;     // the command line
+  QLabel* StatsPopup = nullptr; // the item pop-up
+
+  CommandHistory history;
+  TStringList KeyNames;
+
+  // Key handlers of the window and of the command line.
+  bool FormKeyDown(QKeyEvent& e);
+  bool FormKeyPress(QKeyEvent& e);
+  void FormKeyUp(QKeyEvent& e);
+  bool Edit1KeyDown(QKeyEvent& e);
+  void Edit1Change(const QString& text);
+  void CleanClipboard();
+  void EnterLine();
+
+  // Terminal handlers.
+  void FitTerminal();
+  void FitHistoryView();
+  void ScrollBar1Change(int position);
+  void SetHistoryPosition(int position);  // as a key moves the scroll bar
+  void CloseQueryPanel();
+  void TerminalWritten(TerminalId id);
+  void RepaintTerminal(TerminalId id);
+
+  // Emulator panel.
+  void ShowEmulatorPanel();
+  void HideEmulatorPanel();
+  void Edit2Enter();
+  void Button9Click();
+
+  void SetBusyIndicator(char c);
+  void HideStatsPopup();
+  bool Activated() const { return activated_; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildMenu();
+  void BuildLayout();
+  void FormActivate();
+  void MenuCommand(QMenu* menu, const QString& title, const char* command, bool echo);
+  void WordClick(TEmulVT& view, const std::string& word, Qt::KeyboardModifiers mods);
+
+  Client& client_;
+  GuiHost& host_;
+  QSplitter* column_split_ = nullptr;
+  bool maximize_at_first_show_ = true;
+  bool activated_ = false;
+  bool destroyed_ = false;
+  bool navigating_history_ = false;
+  int completion_interval_ = 1200;
+};
+
+}  // namespace tarnel

@@ -1,0 +1,229 @@
+// Keys of the main window and of the command line.
+
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QMimeData>
+
+#include "app/gui_host.h"
+#include "app/main_form.h"
+#include "input/key_names.h"
+#include "platform/qt_host.h"
+#include "text/numbers.h"
+#include "ui/qt_keys.h"
+
+namespace tarnel {
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (type == QEvent::Resize) {
+    if (watched == Panel5) FitTerminal();
+    if (watched == Panel17) FitHistoryView();
+    return false;
+  }
+  auto* widget = qobject_cast<QWidget*>(watched);
+  const bool ours = widget != nullptr && widget->window() == this;
+  if (type == QEvent::KeyPress && ours) {
+    auto* k = static_cast<QKeyEvent*>(event);
+    if (watched == Edit2) {
+      if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) {
+        Edit2Enter();
+        return true;
+      }
+      if (k->key() == Qt::Key_Escape) {
+        Edit1->setFocus();
+        ScrollBar1->setValue(1);
+        return true;
+      }
+    }
+    // The window sees every key first; the command line handles the rest
+    // itself.
+    if (FormKeyDown(*k)) return true;
+    return false;
+  }
+  if (type == QEvent::KeyRelease && ours) FormKeyUp(*static_cast<QKeyEvent*>(event));
+  if (type == QEvent::FocusOut && watched == Edit2) {
+    // Leaving the emulator line for anything but its "L" button closes it.
+    QWidget* next = QApplication::focusWidget();
+    if (next != Button9 && Panel8->isVisible() && next != nullptr) {
+      Panel8->hide();
+      Edit1->setFocus();
+      FitTerminal();
+    }
+  }
+  return false;
+}
+
+bool TMainForm::FormKeyDown(QKeyEvent& e) {
+  int code = VirtualKeyOf(e);
+  const Qt::KeyboardModifiers m = e.modifiers();
+  const bool ctrl = m & Qt::ControlModifier;
+  const bool alt = m & Qt::AltModifier;
+  const bool shift = m & Qt::ShiftModifier;
+  bool consumed = false;
+
+  switch (code) {
+    case vk::kBack:
+      if (alt) consumed = true;  // takes back the last recorded room (map)
+      break;
+    case vk::kReturn:
+      if (alt && activated_ && client_.Ready()) {
+        if (isFullScreen())
+          showMaximized();
+        else
+          showFullScreen();
+        Edit1->setFocus();
+        consumed = true;
+      }
+      break;
+    case vk::kUp:
+      if (shift) {
+        CloseQueryPanel();
+        const int pos = ScrollBar1->value();
+        SetHistoryPosition(pos <= 0 ? pos - std::min(1, pos - ScrollBar1->minimum()) : 0);
+        FitTerminal();
+        consumed = true;
+      }
+      break;
+    case vk::kDown:
+      if (shift) {
+        const int pos = ScrollBar1->value();
+        SetHistoryPosition(pos + std::min(1, 1 - pos));
+        FitTerminal();
+        consumed = true;
+      }
+      break;
+    case vk::kNumpad2: case vk::kNumpad8: case vk::kNumpad4: case vk::kNumpad6:
+    case vk::kNumpad9: case vk::kNumpad3: case vk::kAdd: case vk::kSubtract:
+      // Ctrl with the keypad moves and zooms the map view.
+      if (ctrl) consumed = true;
+      break;
+    default:
+      break;
+  }
+  if (consumed) code = 0;
+
+  QWidget* focus = QApplication::focusWidget();
+  const bool in_editor = focus != nullptr && Panel11->isAncestorOf(focus);
+  if (!consumed && !in_editor) {
+    const std::string name = KeyName(KeyNames, code, ctrl, alt, shift);
+    if (!name.empty()) {
+      const std::string command = client_.store.FindEnabled(EntryKind::Hotkeys, name);
+      if (!command.empty()) {
+        consumed = true;
+        client_.interp.RaiseDepth();
+        client_.ExecuteCommand(command, true);
+        client_.interp.LowerDepth();
+        Edit1->PendingChar = 0;
+        Edit1->PendingAllowed = false;
+      }
+    }
+  }
+  if (Edit1->PendingChar != 0) Edit1->InsertPending();
+  return consumed;
+}
+
+bool TMainForm::FormKeyPress(QKeyEvent& e) {
+  switch (e.key()) {
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+      return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      if (e.modifiers() & Qt::AltModifier) return true;
+      if (focusWidget() == Edit1) EnterLine();
+      return true;
+    case Qt::Key_Escape:
+      if (focusWidget() == Edit1) Edit1->clear();
+      return true;
+    default:
+      return false;
+  }
+}
+
+void TMainForm::FormKeyUp(QKeyEvent& e) {
+  const Qt::KeyboardModifiers m = e.modifiers();
+  // (Releasing Ctrl also centres the map view.)
+  const bool ctrl = m & Qt::ControlModifier;
+  const bool alt = m & Qt::AltModifier;
+  const bool shift = m & Qt::ShiftModifier;
+  if ((!ctrl && !alt) || shift) HideStatsPopup();
+}
+
+void TMainForm::EnterLine() {
+  const std::string t = FromQString(Edit1->text());
+  Edit1->clear();
+  history.Entered(t);
+  client_.ExecuteCommand(t, true);
+}
+
+bool TMainForm::Edit1KeyDown(QKeyEvent& e) {
+  host_.StopTimer(TimerId::Completion);
+  const bool shift = e.modifiers() & Qt::ShiftModifier;
+  switch (e.key()) {
+    case Qt::Key_Escape:
+      Edit1->clear();
+      history.Changed("");
+      ScrollBar1->setValue(1);
+      return true;
+    case Qt::Key_Up:
+      if (!shift) {
+        if (auto t = history.Back()) {
+          navigating_history_ = true;
+          Edit1->setText(ToQString(*t));
+          Edit1->setCursorPosition(static_cast<int>(Edit1->text().size()));
+          navigating_history_ = false;
+        }
+      }
+      return true;
+    case Qt::Key_Down:
+      if (!shift) {
+        if (auto t = history.Forward()) {
+          navigating_history_ = true;
+          Edit1->setText(ToQString(*t));
+          Edit1->setCursorPosition(static_cast<int>(Edit1->text().size()));
+          navigating_history_ = false;
+        } else {
+          Edit1->clear();
+        }
+      }
+      return true;
+    case Qt::Key_PageUp: {
+      CloseQueryPanel();
+      const int pos = ScrollBar1->value();
+      if (pos <= 0)
+        SetHistoryPosition(pos - std::min(pos - ScrollBar1->minimum(), EmulVT2->Rows() - 1));
+      else
+        SetHistoryPosition(0);
+      FitTerminal();
+      return true;
+    }
+    case Qt::Key_PageDown: {
+      const int pos = ScrollBar1->value();
+      SetHistoryPosition(pos + std::min(1 - pos, EmulVT2->Rows() - 1));
+      FitTerminal();
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+void TMainForm::Edit1Change(const QString& text) {
+  if (navigating_history_) return;
+  history.Changed(FromQString(text));
+  const std::string delay = client_.store.Var("global._argdelay");
+  if (const auto ms = text::IntegerOr(delay, 0); ms > 0 && ms < 3600000) completion_interval_ = static_cast<int>(ms);
+  host_.StartTimer(TimerId::Completion, completion_interval_);
+}
+
+void TMainForm::CleanClipboard() {
+  QClipboard* cb = QApplication::clipboard();
+  QString t = cb->text();
+  t.remove(QChar('\n'));
+  t.replace(QChar('\r'), QChar(' '));
+  const QMimeData* mime = cb->mimeData();
+  if (mime != nullptr && mime->hasText()) cb->setText(t);
+}
+
+}  // namespace tarnel
