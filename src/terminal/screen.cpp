@@ -75,10 +75,12 @@ void TScreen::PutStore(std::vector<LinePtr> store, int rows, int history) {
   store.resize(total);
   screen_.clear();
   screen_.resize(static_cast<std::size_t>(rows));
-  for (int r = 0; r < rows; ++r) screen_[r] = std::move(store[static_cast<std::size_t>(rows - 1 - r)]);
+  for (int r = 0; r < rows; ++r)
+    screen_[r] = std::move(store[static_cast<std::size_t>(rows - 1 - r)]);
   history_.clear();
   history_.resize(static_cast<std::size_t>(history));
-  for (int k = 0; k < history; ++k) history_[k] = std::move(store[static_cast<std::size_t>(rows + k)]);
+  for (int k = 0; k < history; ++k)
+    history_[k] = std::move(store[static_cast<std::size_t>(rows + k)]);
   history_head_ = 0;
   screen_rows_ = rows;
   history_rows_ = history;
@@ -88,16 +90,16 @@ void TScreen::PutStore(std::vector<LinePtr> store, int rows, int history) {
 // become the top screen rows; shrinking turns the top screen rows into
 // history and drops the oldest lines.
 void TScreen::ResizeRows(int n) {
-  if (n < 1) n = 1;  // a screen without rows has no bottom row to address
-  if (n == screen_rows_) return;
+  // A screen without rows would have no bottom row to address: like a store
+  // of no lines at all, such a size is ignored.
+  if (n < 1 || n == screen_rows_) return;
   PutStore(TakeStore(), n, history_rows_);
   region_bottom_ = n - 1;
   if (region_top_ > region_bottom_) region_top_ = 0;
 }
 
 void TScreen::ResizeHistory(int n) {
-  if (n < 0) n = 0;
-  if (n == history_rows_) return;
+  if (n < 0 || n == history_rows_) return;
   PutStore(TakeStore(), screen_rows_, n);
   const int oldest = std::min(0, 1 - n);
   if (history_top_ < oldest) history_top_ = oldest;
@@ -109,7 +111,8 @@ void TScreen::ResizeHistory(int n) {
 void TScreen::ApplyBackColor(TLine& line) const {
   const auto back = static_cast<CellAttribute>((BackColor & 7) << 4);
   const int cols = Cols();
-  for (int c = 0; c < cols; ++c) line.Attrs[c] = static_cast<CellAttribute>((line.Attrs[c] & 0x8F) | back);
+  for (int c = 0; c < cols; ++c)
+    line.Attrs[c] = static_cast<CellAttribute>((line.Attrs[c] & 0x8F) | back);
 }
 
 void TScreen::ScrollRegionUp() {
@@ -128,7 +131,8 @@ void TScreen::ScrollRegionUp() {
     taken = std::move(screen_[top]);
   }
   std::move(screen_.begin() + static_cast<long>(top) + 1,
-            screen_.begin() + static_cast<long>(bottom) + 1, screen_.begin() + static_cast<long>(top));
+            screen_.begin() + static_cast<long>(bottom) + 1,
+            screen_.begin() + static_cast<long>(top));
   taken->Clear(kDefaultAttribute);
   screen_[bottom] = std::move(taken);
   if (ScrollCount > INT_MIN) --ScrollCount;
@@ -299,12 +303,8 @@ int TScreen::FeedByte(std::uint8_t b) {
       CursorCol = 0;
       if (AutoLF) LineFeed();
       return 1;
-    case 0x0E:
-      InputTable = OutputTable = &kLineGraphicsTable;
-      return 0;
-    case 0x0F:
-      InputTable = OutputTable = &kAsciiTable;
-      return 0;
+    case 0x0E: InputTable = OutputTable = &kLineGraphicsTable; return 0;
+    case 0x0F: InputTable = OutputTable = &kAsciiTable; return 0;
     case 0x1B:
       seq_length_ = 0;
       in_escape_ = true;

@@ -160,8 +160,8 @@ class TScreen {
   DirtyRectangle DirtyRect;
 
   // Installed by the owner; with none installed nothing happens.
-  std::function<void()> OnBeep;                       // the information beep
-  std::function<void(std::string_view)> OnDebug;      // the debugger channel
+  std::function<void()> OnBeep;                           // the information beep
+  std::function<void(std::string_view)> OnDebug;          // the debugger channel
   std::function<void(TScreen&)> CursorVisibilityHandler;  // mode ?25 changed
 
  private:
@@ -180,9 +180,7 @@ class TScreen {
   int CursorLineRow() const {
     return CursorRow < 0 ? 0 : (CursorRow >= screen_rows_ ? screen_rows_ - 1 : CursorRow);
   }
-  static int ClampColumn(int col) {
-    return col < 0 ? 0 : (col > kLastColumn ? kLastColumn : col);
-  }
+  static int ClampColumn(int col) { return col < 0 ? 0 : (col > kLastColumn ? kLastColumn : col); }
   void FillCells(int row, int from, int to, CellAttribute attr);
   void ApplyBackColor(TLine& line) const;
 
@@ -192,9 +190,7 @@ class TScreen {
     if (i >= history_.size()) i -= history_.size();
     return history_[i];
   }
-  const LinePtr& HistorySlot(int k) const {
-    return const_cast<TScreen*>(this)->HistorySlot(k);
-  }
+  const LinePtr& HistorySlot(int k) const { return const_cast<TScreen*>(this)->HistorySlot(k); }
   void RotateHistoryPrefix(int k);
   std::vector<LinePtr> TakeStore();
   void PutStore(std::vector<LinePtr> store, int rows, int history);

@@ -21,10 +21,16 @@ bool IsDigit(std::uint8_t b) { return b >= '0' && b <= '9'; }
 
 bool IsTwoByteFinal(std::uint8_t b) {
   switch (b) {
-    case '7': case '8': case '<': case '=': case '>': case 'D': case 'E': case 'H': case 'M':
-      return true;
-    default:
-      return false;
+    case '7':
+    case '8':
+    case '<':
+    case '=':
+    case '>':
+    case 'D':
+    case 'E':
+    case 'H':
+    case 'M': return true;
+    default: return false;
   }
 }
 
@@ -73,7 +79,8 @@ CellAttribute SwapColours(CellAttribute a) {
 int TScreen::CollectEscape(std::uint8_t b) {
   const int length = seq_length_;
   if (length == 0 && IsTwoByteFinal(b)) return DispatchEscape(b);
-  if (length == 1 && IsCharsetIntroducer(static_cast<std::uint8_t>(seq_[0]))) return DispatchEscape(b);
+  if (length == 1 && IsCharsetIntroducer(static_cast<std::uint8_t>(seq_[0])))
+    return DispatchEscape(b);
   if (b == ' ' || IsDigit(b) || b == ';' || b == '?' ||
       (length == 0 && (IsCharsetIntroducer(b) || b == '['))) {
     seq_[seq_length_++] = static_cast<char>(b);
@@ -105,14 +112,11 @@ int TScreen::DispatchEscape(std::uint8_t final_byte) {
           ReportSequence(kInvalid, final_byte);
         }
         break;
-      case ')': case '*': case '+':
-        break;  // G1..G3 designation: nothing to show
-      case '[':
-        DispatchControl(final_byte);
-        break;
-      default:
-        ReportSequence(kInvalid, final_byte);
-        break;
+      case ')':
+      case '*':
+      case '+': break;  // G1..G3 designation: nothing to show
+      case '[': DispatchControl(final_byte); break;
+      default: ReportSequence(kInvalid, final_byte); break;
     }
   }
   seq_length_ = 0;
@@ -123,12 +127,14 @@ int TScreen::DispatchTwoByte(std::uint8_t final_byte) {
   switch (final_byte) {
     case '7': SaveCursor(); return 0;
     case '8': RestoreCursor(); return 0;
-    case '<': case '=': case '>': case 'H': return 0;
-    case 'D': case 'E': ReportSequence(kUnimplemented, final_byte); return 0;
+    case '<':
+    case '=':
+    case '>':
+    case 'H': return 0;
+    case 'D':
+    case 'E': ReportSequence(kUnimplemented, final_byte); return 0;
     case 'M': ReverseLineFeed(); return 0;
-    default:
-      ReportSequence(kInvalid, final_byte);
-      return PutGlyph(final_byte) ? 1 : 0;
+    default: ReportSequence(kInvalid, final_byte); return PutGlyph(final_byte) ? 1 : 0;
   }
 }
 
@@ -156,7 +162,10 @@ void TScreen::DispatchControl(std::uint8_t final_byte) {
       if (col >= cols) {
         if (WrapAtMargin) {
           col -= cols;
-          if (CursorRow < screen_rows_ - 1) ++CursorRow; else CursorRow = screen_rows_ - 1;
+          if (CursorRow < screen_rows_ - 1)
+            ++CursorRow;
+          else
+            CursorRow = screen_rows_ - 1;
         } else {
           col = cols - 1;
         }
@@ -169,7 +178,8 @@ void TScreen::DispatchControl(std::uint8_t final_byte) {
       CursorCol = CursorCol < n ? 0 : CursorCol - n;
       break;
     }
-    case 'H': case 'f': {
+    case 'H':
+    case 'f': {
       const int row = params.Number();
       const int col = params.NextNumber(1);
       PlaceCursor(col - 1, row - 1);
@@ -182,7 +192,8 @@ void TScreen::DispatchControl(std::uint8_t final_byte) {
     case 'M': DeleteLines(params.Number()); break;
     case 'P': DeleteChars(params.Number()); break;
     case 'S': ScrollRegionUp(); break;
-    case 'T': case 'n': ReportSequence(kUnimplemented, final_byte); break;
+    case 'T':
+    case 'n': ReportSequence(kUnimplemented, final_byte); break;
     case 'h': SetMode(final_byte, true); break;
     case 'l': SetMode(final_byte, false); break;
     case 'm': SelectGraphicRendition(); break;
@@ -200,7 +211,8 @@ void TScreen::DispatchControl(std::uint8_t final_byte) {
     }
     case 's': SaveCursor(); break;
     case 'u': RestoreCursor(); break;
-    case '>': case 'g': break;
+    case '>':
+    case 'g': break;
     default: ReportSequence(kInvalid, final_byte); break;
   }
 }
@@ -239,12 +251,15 @@ void TScreen::SelectGraphicRendition() {
       ++i;
     }
     switch (code) {
-      case 0: case 27:
+      case 0:
+      case 27:
         CurAttr = kDefaultAttribute;
         reverse_on_ = false;
         break;
       case 1: CurAttr |= 0x08; break;
-      case 4: case 10: case 12: break;
+      case 4:
+      case 10:
+      case 12: break;
       case 5: CurAttr |= 0x80; break;
       case 7: reverse_on_ = true; break;
       case 8: CurAttr = 0; break;
@@ -277,7 +292,8 @@ void TScreen::SetMode(std::uint8_t final_byte, bool set) {
   }
   ParameterReader params(std::string_view(seq_ + 2, static_cast<std::size_t>(seq_length_ - 2)));
   switch (params.Number()) {
-    case 1: case 4: break;
+    case 1:
+    case 4: break;
     case 7: WrapAtMargin = set; break;
     case 25:
       CursorHidden = !set;
@@ -330,7 +346,8 @@ void TScreen::EraseInDisplay(int n) {
     case 0:
       CurAttr = kDefaultAttribute;
       FillCells(row, ClampColumn(CursorCol), cols - 1, CurAttr);
-      for (int r = row + 1; r < screen_rows_; ++r) screen_[static_cast<std::size_t>(r)]->Clear(CurAttr);
+      for (int r = row + 1; r < screen_rows_; ++r)
+        screen_[static_cast<std::size_t>(r)]->Clear(CurAttr);
       if (row == 0) {
         AllDirty = true;
       } else {
@@ -347,9 +364,7 @@ void TScreen::EraseInDisplay(int n) {
       if (Options & vtoCopyBackOnClear) PushScreenToHistory();
       BlankScreen();
       break;
-    default:
-      ReportSequence(kInvalid, 'J');
-      break;
+    default: ReportSequence(kInvalid, 'J'); break;
   }
 }
 
@@ -404,7 +419,8 @@ void TScreen::InsertLines(int n) {
     for (int r = row; r < row + n; ++r) screen_[static_cast<std::size_t>(r)]->Clear(CurAttr);
     AllDirty = true;
   } else if (row <= region_bottom_) {
-    for (int r = row; r <= region_bottom_; ++r) screen_[static_cast<std::size_t>(r)]->Clear(CurAttr);
+    for (int r = row; r <= region_bottom_; ++r)
+      screen_[static_cast<std::size_t>(r)]->Clear(CurAttr);
     MarkCell(row, 0);
     MarkCell(region_bottom_, Cols());
   }
@@ -416,11 +432,13 @@ void TScreen::DeleteLines(int n) {
   CursorCol = 0;
   const int row = CursorLineRow();
   if (row + n <= region_bottom_) {
-    for (int r = row; r < row + n; ++r) screen_[static_cast<std::size_t>(r)]->Clear(kDefaultAttribute);
+    for (int r = row; r < row + n; ++r)
+      screen_[static_cast<std::size_t>(r)]->Clear(kDefaultAttribute);
     const auto first = screen_.begin() + row;
     std::rotate(first, first + n, screen_.begin() + region_bottom_ + 1);
   } else {
-    for (int r = row; r <= region_bottom_; ++r) screen_[static_cast<std::size_t>(r)]->Clear(CurAttr);
+    for (int r = row; r <= region_bottom_; ++r)
+      screen_[static_cast<std::size_t>(r)]->Clear(CurAttr);
   }
 }
 

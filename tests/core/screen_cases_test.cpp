@@ -343,13 +343,14 @@ class CaseRunner {
       const auto value = static_cast<CellAttribute>(Hex(w[i].substr(0, star)));
       int times = 1;
       if (star != std::string::npos) {
-        times = star + 1 == w[i].size() ? count - static_cast<int>(expected.size()) : Int(w[i].substr(star + 1));
+        times = star + 1 == w[i].size() ? count - static_cast<int>(expected.size())
+                                        : Int(w[i].substr(star + 1));
       }
       expected.insert(expected.end(), static_cast<std::size_t>(std::max(times, 0)), value);
     }
     if (static_cast<int>(expected.size()) != count)
-      throw std::runtime_error("the runs cover " + std::to_string(expected.size()) + " cells, not " +
-                               std::to_string(count));
+      throw std::runtime_error("the runs cover " + std::to_string(expected.size()) +
+                               " cells, not " + std::to_string(count));
     EXPECT_EQ(AttrRuns(line.Attrs + from, count), AttrRuns(expected.data(), count))
         << Where() << "attributes of row " << row;
   }
@@ -364,13 +365,16 @@ class CaseRunner {
     } else if (c == "?nullrow") {
       EXPECT_EQ(screen_.RowLine(Int(w.at(1))), nullptr) << Where();
     } else if (c == "?cursor") {
-      EXPECT_EQ(std::make_pair(s.CursorRow, s.CursorCol), std::make_pair(Int(w.at(1)), Int(w.at(2))))
+      EXPECT_EQ(std::make_pair(s.CursorRow, s.CursorCol),
+                std::make_pair(Int(w.at(1)), Int(w.at(2))))
           << Where() << "cursor (row, column)";
     } else if (c == "?saved") {
-      EXPECT_EQ(std::make_pair(s.SavedRow(), s.SavedCol()), std::make_pair(Int(w.at(1)), Int(w.at(2))))
+      EXPECT_EQ(std::make_pair(s.SavedRow(), s.SavedCol()),
+                std::make_pair(Int(w.at(1)), Int(w.at(2))))
           << Where() << "saved cursor (row, column)";
     } else if (c == "?region") {
-      EXPECT_EQ(std::make_pair(s.RegionTop(), s.RegionBottom()), std::make_pair(Int(w.at(1)), Int(w.at(2))))
+      EXPECT_EQ(std::make_pair(s.RegionTop(), s.RegionBottom()),
+                std::make_pair(Int(w.at(1)), Int(w.at(2))))
           << Where() << "scroll region";
     } else if (c == "?curattr") {
       EXPECT_EQ(s.CurAttr, Hex(w.at(1))) << Where() << "CurAttr";
@@ -406,7 +410,8 @@ class CaseRunner {
       } else {
         EXPECT_FALSE(s.AllDirty) << Where() << "AllDirty";
         DirtyRectangle r;
-        if (w[1] != "none") r = DirtyRectangle{Int(w.at(1)), Int(w.at(2)), Int(w.at(3)), Int(w.at(4))};
+        if (w[1] != "none")
+          r = DirtyRectangle{Int(w.at(1)), Int(w.at(2)), Int(w.at(3)), Int(w.at(4))};
         EXPECT_EQ(s.DirtyRect, r) << Where() << "DirtyRect is " << s.DirtyRect.Left << " "
                                   << s.DirtyRect.Top << " " << s.DirtyRect.Right << " "
                                   << s.DirtyRect.Bottom;

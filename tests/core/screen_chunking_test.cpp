@@ -21,35 +21,62 @@ using namespace tarnel::literals;
 std::string MudStream(std::uint32_t seed, std::size_t size) {
   std::mt19937 rng(seed);
   auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
-  const std::string_view words[] = {
-      "Вы"_cp, "видите"_cp, "здесь"_cp, "ржавый меч"_cp, "гоблин"_cp, "сражается"_cp, "с вами"_cp,
-      "the", "north", "gate", "dragon", "is", "sleeping", "here", "ёлка"_cp, "Тёмный лес"_cp};
+  const std::string_view words[] = {"Вы"_cp,     "видите"_cp,    "здесь"_cp,  "ржавый меч"_cp,
+                                    "гоблин"_cp, "сражается"_cp, "с вами"_cp, "the",
+                                    "north",     "gate",         "dragon",    "is",
+                                    "sleeping",  "here",         "ёлка"_cp,   "Тёмный лес"_cp};
   std::string out;
   while (out.size() < size) {
     switch (pick(20)) {
       case 0: out += "\x1b[1;36m" + std::string("Тёмная поляна"_cp) + "\x1b[0m\r\n"; break;
-      case 1: out += "\x1b[0;32m<" + std::to_string(pick(500)) + "hp " + std::to_string(pick(200)) +
-                     "mv>\x1b[0m "; break;
-      case 2: out += "\x1b[" + std::to_string(pick(30)) + ";" + std::to_string(pick(90)) + "H"; break;
-      case 3: out += "\x1b[" + std::to_string(pick(4)) + "A\x1b[" + std::to_string(pick(9)) + "C\x1b[K"; break;
-      case 4: out += "\x1b" "7\x1b[1;1H\x1b[7m status \x1b[27m\x1b" "8"; break;
+      case 1:
+        out += "\x1b[0;32m<" + std::to_string(pick(500)) + "hp " + std::to_string(pick(200)) +
+               "mv>\x1b[0m ";
+        break;
+      case 2:
+        out += "\x1b[" + std::to_string(pick(30)) + ";" + std::to_string(pick(90)) + "H";
+        break;
+      case 3:
+        out += "\x1b[" + std::to_string(pick(4)) + "A\x1b[" + std::to_string(pick(9)) + "C\x1b[K";
+        break;
+      case 4:
+        out +=
+            "\x1b"
+            "7\x1b[1;1H\x1b[7m status \x1b[27m\x1b"
+            "8";
+        break;
       case 5: out += pick(2) ? "\x1b[?7h" : "\x1b[?7l"; break;
-      case 6: out += "\x1b[" + std::to_string(1 + pick(10)) + ";" + std::to_string(5 + pick(20)) + "r"; break;
+      case 6:
+        out += "\x1b[" + std::to_string(1 + pick(10)) + ";" + std::to_string(5 + pick(20)) + "r";
+        break;
       case 7: out += pick(2) ? "\x1b[r" : "\x1bM\x1bM"; break;
-      case 8: out += "\x1b[" + std::to_string(pick(3)) + "L\x1b[" + std::to_string(pick(3)) + "M\x1b[" +
-                     std::to_string(pick(5)) + "P\x1b[" + std::to_string(pick(5)) + "@"; break;
+      case 8:
+        out += "\x1b[" + std::to_string(pick(3)) + "L\x1b[" + std::to_string(pick(3)) + "M\x1b[" +
+               std::to_string(pick(5)) + "P\x1b[" + std::to_string(pick(5)) + "@";
+        break;
       case 9: out += "\x1b[1;4Iab\x1b[c\tx\b"; break;
-      case 10: out += pick(2) ? "\x1b" "c\x1b[5T" : "\x1b[3?1m\x07"; break;
+      case 10:
+        out += pick(2) ? "\x1b"
+                         "c\x1b[5T"
+                       : "\x1b[3?1m\x07";
+        break;
       case 11: out += pick(8) ? "\x1b[J" : (pick(2) ? "\x1b[2J" : "\x1b[1J"); break;
-      case 12: out += "\x1b(0lqqk\x1b(B\x0e" "x\x0f"; break;
+      case 12:
+        out +=
+            "\x1b(0lqqk\x1b(B\x0e"
+            "x\x0f";
+        break;
       case 13: out += pick(4) ? "\x1b[0I\xE9\xC4\x1b[4I" : "\x80\x9f\xff"; break;
       case 14: out += std::string(static_cast<std::size_t>(pick(200)), 'w') + "\r\n"; break;
       default: {
         for (int n = 3 + pick(12); n > 0; --n) {
           const int colour = pick(8);
-          if (colour == 0) out += "\x1b[81m\x1b[1;31m";
-          else if (colour == 1) out += "\x1b[82m";
-          else if (colour == 2) out += "\x1b[0;3" + std::to_string(pick(8)) + "m";
+          if (colour == 0)
+            out += "\x1b[81m\x1b[1;31m";
+          else if (colour == 1)
+            out += "\x1b[82m";
+          else if (colour == 2)
+            out += "\x1b[0;3" + std::to_string(pick(8)) + "m";
           out += words[pick(16)];
           out += ' ';
         }
@@ -74,12 +101,29 @@ std::string Snapshot(const TScreen& s) {
     out.append(line->Chars, kLineCells);
     out.append(reinterpret_cast<const char*>(line->Attrs), kLineCells);
   }
-  const int fields[] = {s.CursorRow, s.CursorCol, s.SavedRow(), s.SavedCol(), s.CurAttr,
-                        s.AttrDepth(), s.ReverseOn(), s.HistoryTop(), s.RegionTop(),
-                        s.RegionBottom(), s.ScrollCount, s.AllDirty, s.DirtyRect.Left,
-                        s.DirtyRect.Top, s.DirtyRect.Right, s.DirtyRect.Bottom, s.WrapAtMargin,
-                        s.TranslateIn, s.CursorHidden, s.LiteralCount(), s.InEscape(),
-                        s.InputTable == &kLineGraphicsTable, s.OutputTable == &kLineGraphicsTable};
+  const int fields[] = {s.CursorRow,
+                        s.CursorCol,
+                        s.SavedRow(),
+                        s.SavedCol(),
+                        s.CurAttr,
+                        s.AttrDepth(),
+                        s.ReverseOn(),
+                        s.HistoryTop(),
+                        s.RegionTop(),
+                        s.RegionBottom(),
+                        s.ScrollCount,
+                        s.AllDirty,
+                        s.DirtyRect.Left,
+                        s.DirtyRect.Top,
+                        s.DirtyRect.Right,
+                        s.DirtyRect.Bottom,
+                        s.WrapAtMargin,
+                        s.TranslateIn,
+                        s.CursorHidden,
+                        s.LiteralCount(),
+                        s.InEscape(),
+                        s.InputTable == &kLineGraphicsTable,
+                        s.OutputTable == &kLineGraphicsTable};
   for (const int f : fields) out += std::to_string(f) + ",";
   out += s.SeqBuffer();
   return out;

@@ -1,12 +1,12 @@
 // Screen properties that the data cases cannot show: which line objects move
 // where, and that the store stays a set of distinct lines.
 
+#include "terminal/screen.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
 #include <string>
-
-#include "terminal/screen.h"
 
 namespace tarnel::test {
 namespace {
