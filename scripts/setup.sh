@@ -35,7 +35,8 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 case "$mode" in
   run)
-    cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARNEL_TESTS=OFF
+    cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARNEL_TESTS=OFF \
+      -DTARNEL_WERROR=OFF
     cmake --build build/release -j "$jobs"
     if [ -x build/release/tarnel ] && [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
       exec build/release/tarnel "$@"

@@ -100,17 +100,27 @@ std::string FormatGeneral(long double v) {
   std::string out;
   if (exp >= 15 || exp < -5) {
     out = digits.substr(0, 1);
-    if (digits.size() > 1) out += "." + digits.substr(1);
-    out += "E" + std::to_string(exp);
+    if (digits.size() > 1) {
+      out += '.';
+      out.append(digits, 1, std::string::npos);
+    }
+    out += 'E';
+    out += std::to_string(exp);
   } else if (exp >= 0) {
     std::string ip = digits.substr(0, std::min<std::size_t>(digits.size(), exp + 1));
     while (static_cast<int>(ip.size()) < exp + 1) ip += '0';
     out = ip;
-    if (static_cast<int>(digits.size()) > exp + 1) out += "." + digits.substr(exp + 1);
+    if (static_cast<int>(digits.size()) > exp + 1) {
+      out += '.';
+      out.append(digits, static_cast<std::size_t>(exp + 1), std::string::npos);
+    }
   } else {
-    out = "0." + std::string(static_cast<std::size_t>(-exp - 1), '0') + digits;
+    out = "0.";
+    out.append(static_cast<std::size_t>(-exp - 1), '0');
+    out.append(digits);
   }
-  return negative ? "-" + out : out;
+  if (negative) out.insert(out.begin(), '-');
+  return out;
 }
 
 std::string FormatFixed(long double v, int decimals) {

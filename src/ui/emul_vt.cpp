@@ -401,6 +401,7 @@ void TEmulVT::mousePressEvent(QMouseEvent* event) {
   const QPoint pos = event->position().toPoint();
   const Qt::KeyboardModifiers mods = event->modifiers();
   dragging_ = true;
+  moving_start_ = false;
   // A plain click leaves the clipboard alone; a drag or a word pick copies.
   copy_on_release_ = AnyModifier(mods);
   const int row = PointerRow(pos.y());
@@ -449,13 +450,17 @@ void TEmulVT::mouseMoveEvent(QMouseEvent* event) {
     return;
   }
   if (dragging_) {
-    if (row != SelEndRow || col != SelEndCol) copy_on_release_ = true;
-    SelEndRow = row;
-    SelEndCol = col;
-    // The moving end never stays before the fixed one.
+    int& moving_row = moving_start_ ? SelStartRow : SelEndRow;
+    int& moving_col = moving_start_ ? SelStartCol : SelEndCol;
+    if (row != moving_row || col != moving_col) copy_on_release_ = true;
+    moving_row = row;
+    moving_col = col;
+    // When the moving end passes the fixed one the ends change places, so
+    // the start is never after the end.
     if (SelEndRow < SelStartRow || (SelEndRow == SelStartRow && SelEndCol < SelStartCol)) {
       std::swap(SelStartRow, SelEndRow);
       std::swap(SelStartCol, SelEndCol);
+      moving_start_ = !moving_start_;
     }
     if (OnHidePopup) OnHidePopup();
     shadow_valid_ = false;

@@ -129,6 +129,7 @@ class TEmulVT : public QWidget {
   bool local_echo_ = false;
   bool dragging_ = false;
   bool copy_on_release_ = false;
+  bool moving_start_ = false;  // which end of the selection follows the pointer
   std::FILE* log_ = nullptr;
 
   struct ShadowRow {

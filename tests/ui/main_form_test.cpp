@@ -11,7 +11,11 @@
 #include "app/gui_host.h"
 #include "app/main_form.h"
 #include "platform/qt_host.h"
+#include "script/text_file.h"
 #include "text/cp1251.h"
+#include "text/encoding.h"
+
+#include <QMenuBar>
 
 namespace tarnel {
 namespace {
@@ -77,6 +81,15 @@ class MainFormTest : public ::testing::Test {
   fs::path old_cwd_;
 };
 
+TEST_F(MainFormTest, TheWindowIsCaptionedAndHasTheMenu) {
+  Start();
+  EXPECT_EQ(form_->windowTitle(), "Tarnel MUD Client");
+  QStringList menus;
+  for (QAction* a : form_->menuBar()->actions()) menus << a->text();
+  EXPECT_EQ(menus, QStringList({QString::fromUtf8("Файлы"), QString::fromUtf8("Настройки"),
+                                QString::fromUtf8("Помощь")}));
+}
+
 TEST_F(MainFormTest, EnterRunsTheLineWithEchoOn) {
   Start();
   Type("/echo hello");
@@ -90,6 +103,164 @@ TEST_F(MainFormTest, EnterRunsTheLineWithEchoOn) {
   EXPECT_NE(host_.printed.find("north\r\n"), std::string::npos);
   ASSERT_EQ(host_.sent.size(), 1u);
   EXPECT_EQ(host_.sent[0], "north\r");
+}
+
+TEST_F(MainFormTest, RepeatedLinesAreStoredOnceAndEarlierDuplicatesAgain) {
+  Start();
+  for (const char* l : {"/nop north", "/nop north", "/nop south", "/nop north"}) {
+    Type(l);
+    Enter();
+  }
+  const auto& e = form_->history.Entries();
+  ASSERT_EQ(e.Count(), 3);
+  EXPECT_EQ(e[0], "/nop north");
+  EXPECT_EQ(e[2], "/nop north");
+}
+
+TEST_F(MainFormTest, UpAndDownWalkTheLinesThatBeginWithTheTypedText) {
+  Start();
+  for (const char* l : {"/nop look", "/nop north", "/nop lo"}) {
+    Type(l);
+    Enter();
+  }
+  Type("/nop lo");
+  QTest::keyClick(form_->Edit1, Qt::Key_Up);
+  EXPECT_EQ(form_->Edit1->text(), "/nop lo");
+  QTest::keyClick(form_->Edit1, Qt::Key_Up);
+  EXPECT_EQ(form_->Edit1->text(), "/nop look");
+  QTest::keyClick(form_->Edit1, Qt::Key_Up);
+  EXPECT_EQ(form_->Edit1->text(), "/nop look");
+  QTest::keyClick(form_->Edit1, Qt::Key_Down);
+  EXPECT_EQ(form_->Edit1->text(), "/nop lo");
+  QTest::keyClick(form_->Edit1, Qt::Key_Down);
+  EXPECT_EQ(form_->Edit1->text(), "");
+  // Without a prefix Up takes every entry, newest first.
+  QTest::keyClick(form_->Edit1, Qt::Key_Up);
+  EXPECT_EQ(form_->Edit1->text(), "/nop lo");
+  QTest::keyClick(form_->Edit1, Qt::Key_Up);
+  EXPECT_EQ(form_->Edit1->text(), "/nop north");
+  QTest::keyClick(form_->Edit1, Qt::Key_Escape);
+  EXPECT_EQ(form_->Edit1->text(), "");
+}
+
+TEST_F(MainFormTest, UpOnAnEmptyHistoryAndDownOnAFreshLineDoNothing) {
+  Start();
+  QTest::keyClick(form_->Edit1, Qt::Key_Up);
+  EXPECT_EQ(form_->Edit1->text(), "");
+  QTest::keyClick(form_->Edit1, Qt::Key_Down);
+  EXPECT_EQ(form_->Edit1->text(), "");
+}
+
+TEST_F(MainFormTest, TheHistoryKeepsFiveHundredLines) {
+  Start();
+  for (int i = 0; i < 501; ++i) form_->history.Entered("line " + std::to_string(i));
+  EXPECT_EQ(form_->history.Entries().Count(), 500);
+  EXPECT_EQ(form_->history.Entries()[0], "line 1");
+}
+
+TEST_F(MainFormTest, APastedTextBecomesOneLine) {
+  Start();
+  QApplication::clipboard()->setText("a\r\nb");
+  QTest::keyClick(form_->Edit1, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(form_->Edit1->text(), "a b");
+  form_->Edit1->clear();
+  QApplication::clipboard()->setText("c\nd");
+  QTest::keyClick(form_->Edit1, Qt::Key_Insert, Qt::ShiftModifier);
+  EXPECT_EQ(form_->Edit1->text(), "cd");
+}
+
+TEST_F(MainFormTest, HotkeysFireByTheirKeyNames) {
+  Start();
+  client_->ExecuteCommand("/set hot F5=/echo plain f5", false);
+  client_->ExecuteCommand("/set hot ctrl+f5=/echo ctrl f5", false);
+  client_->ExecuteCommand("/set hot ALT+CTRL+F1=/echo alt ctrl f1", false);
+  client_->ExecuteCommand("/set hot num8=/echo num8", false);
+  EXPECT_EQ(client_->store.Hotkeys().GetValue("default.CTRL+F5"), "/echo ctrl f5");
+  host_.printed.clear();
+  QTest::keyClick(form_->Edit1, Qt::Key_F5);
+  EXPECT_EQ(host_.printed, "plain f5\r\n");
+  EXPECT_EQ(form_->Edit1->text(), "");
+  host_.printed.clear();
+  QTest::keyClick(form_->Edit1, Qt::Key_F5, Qt::ControlModifier);
+  EXPECT_EQ(host_.printed, "ctrl f5\r\n");
+  host_.printed.clear();
+  QTest::keyClick(form_->Edit1, Qt::Key_F1, Qt::ControlModifier | Qt::AltModifier);
+  EXPECT_EQ(host_.printed, "alt ctrl f1\r\n");
+  host_.printed.clear();
+  QTest::keyClick(form_->Edit1, Qt::Key_8, Qt::KeypadModifier);
+  EXPECT_EQ(host_.printed, "num8\r\n");
+  EXPECT_EQ(form_->Edit1->text(), "");
+  // With Ctrl the keypad moves the map and never fires a hotkey.
+  host_.printed.clear();
+  QTest::keyClick(form_->Edit1, Qt::Key_8, Qt::KeypadModifier | Qt::ControlModifier);
+  EXPECT_EQ(host_.printed, "");
+  // The plain digit 8 is another key.
+  QTest::keyClick(form_->Edit1, Qt::Key_8);
+  QApplication::processEvents();
+  EXPECT_EQ(form_->Edit1->text(), "8");
+  // A group that is off fires nothing.
+  client_->ExecuteCommand("/set group default=off", false);
+  host_.printed.clear();
+  QTest::keyClick(form_->Edit1, Qt::Key_F5);
+  EXPECT_EQ(host_.printed, "");
+}
+
+TEST_F(MainFormTest, ArgumentsRunBeforeTheProfileAndTheStartupCommandOnce) {
+  Start({"/echo", "args:[%global._profile]"});
+  // The arguments saw an empty store: the profile came later.
+  const std::string& all = client_->output.Stripper().Inside() ? std::string() : std::string();
+  (void)all;
+  EXPECT_EQ(client_->store.Var("global._profile"), (dir_ / "default.tmc").string());
+  // A second activation does not run the start-up command again.
+  host_.printed.clear();
+  QEvent activate(QEvent::ActivationChange);
+  QApplication::setActiveWindow(nullptr);
+  QApplication::setActiveWindow(form_.get());
+  QApplication::processEvents();
+  EXPECT_EQ(host_.printed.find("Создан новый профиль"), std::string::npos);
+}
+
+TEST_F(MainFormTest, ClosingTheWindowWritesTheLastProfile) {
+  Start();
+  form_->close();
+  std::string ini;
+  ASSERT_TRUE(ReadWholeFile((dir_ / "TARNEL.ini").string(), ini));
+  EXPECT_EQ(ini, "lastprofile=" + (dir_ / "default.tmc").string() + "\r\n");
+}
+
+TEST_F(MainFormTest, QuitClosesTheWindowOnceTheCommandsHaveReturned) {
+  Start();
+  Type("/quit;/echo after");
+  Enter();
+  EXPECT_NE(host_.printed.find("after"), std::string::npos);
+  QTest::qWait(100);
+  EXPECT_FALSE(form_->isVisible());
+  EXPECT_TRUE(fs::exists(dir_ / "TARNEL.ini"));
+}
+
+TEST_F(MainFormTest, PageUpOpensTheHistoryAtTheLiveEndAndMovesBack) {
+  Start();
+  for (int i = 0; i < 200; ++i) client_->PrintText("line " + std::to_string(i) + "\r\n");
+  EXPECT_FALSE(form_->Panel17->isVisible());
+  QTest::keyClick(form_->Edit1, Qt::Key_PageUp);
+  EXPECT_TRUE(form_->Panel17->isVisible());
+  EXPECT_EQ(form_->ScrollBar1->value(), 0);
+  const int rows = form_->EmulVT2->Rows();
+  ASSERT_GT(rows, 2);
+  QTest::keyClick(form_->Edit1, Qt::Key_PageUp);
+  EXPECT_EQ(form_->ScrollBar1->value(), -(rows - 1));
+  EXPECT_EQ(form_->EmulVT2->FirstShownRow(), -(rows - 1));
+  // Output keeps the view on the same rows.
+  client_->PrintText("one\r\ntwo\r\nthree\r\n");
+  EXPECT_EQ(form_->ScrollBar1->value(), -(rows - 1) - 3);
+  QTest::keyClick(form_->Edit1, Qt::Key_Escape);
+  EXPECT_FALSE(form_->Panel17->isVisible());
+  // Shift+Up opens it too.
+  QTest::keyClick(form_->Edit1, Qt::Key_Up, Qt::ShiftModifier);
+  EXPECT_TRUE(form_->Panel17->isVisible());
+  EXPECT_EQ(form_->ScrollBar1->value(), 0);
+  QTest::keyClick(form_->Edit1, Qt::Key_Down, Qt::ShiftModifier);
+  EXPECT_FALSE(form_->Panel17->isVisible());
 }
 
 }  // namespace

@@ -1,0 +1,172 @@
+// The terminal view on the offscreen platform: fitting, selection and copy,
+// word picks.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QTest>
+#include <filesystem>
+
+#include "app/gui_host.h"
+#include "app/main_form.h"
+#include "platform/qt_host.h"
+#include "text/cp1251.h"
+#include "ui/emul_vt.h"
+
+namespace tarnel {
+namespace {
+
+using namespace literals;
+namespace fs = std::filesystem;
+
+class TerminalViewTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("tarnel-vt-" + std::to_string(::getpid()));
+    fs::create_directories(dir_);
+    qputenv("TARNEL_HOME", dir_.string().c_str());
+    old_cwd_ = fs::current_path();
+    fs::current_path(dir_);
+    client_ = std::make_unique<Client>(host_);
+    host_.Attach(client_.get());
+    form_ = std::make_unique<TMainForm>(*client_, host_);
+    host_.SetForm(form_.get());
+    form_->FormCreate({});
+    form_->resize(900, 700);
+    form_->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
+    client_->store.Variables().SetValue("global._logfile", "");
+  }
+  void TearDown() override {
+    form_.reset();
+    client_.reset();
+    fs::current_path(old_cwd_);
+    fs::remove_all(dir_);
+  }
+  // The centre of a cell of the main terminal.
+  QPoint Cell(int row, int col) {
+    TEmulVT* vt = form_->EmulVT1;
+    return QPoint(col * vt->CharWidth() + 1 + vt->CharWidth() / 2,
+                  (row - vt->FirstShownRow()) * vt->LineHeight() + 1 + vt->LineHeight() / 2);
+  }
+  // Puts a text on a row of the main screen.
+  void Row(int row, std::string_view text) {
+    TScreen& s = client_->main_screen;
+    TLine* line = s.RowLine(row);
+    line->Clear(7);
+    std::copy(text.begin(), text.end(), line->Chars);
+  }
+
+  GuiHost host_;
+  std::unique_ptr<Client> client_;
+  std::unique_ptr<TMainForm> form_;
+  fs::path dir_, old_cwd_;
+};
+
+TEST_F(TerminalViewTest, FittingFollowsThePanelSize) {
+  form_->Panel5->resize(484, 454);
+  QApplication::processEvents();
+  EXPECT_EQ(form_->EmulVT1->Cols(), 59);
+  EXPECT_EQ(form_->EmulVT1->Rows(), 30);
+  EXPECT_EQ(client_->main_screen.CursorRow, 30);
+  EXPECT_TRUE(client_->main_screen.WrapAtMargin);
+  form_->Panel17->resize(484 + form_->ScrollBar1->sizeHint().width(), 454);
+  form_->FitHistoryView();
+  EXPECT_EQ(form_->EmulVT2->Rows(), 29);
+  EXPECT_EQ(form_->EmulVT2->Cols(), 59);
+}
+
+TEST_F(TerminalViewTest, DraggingEitherWayCopiesTheSameText) {
+  form_->Panel5->resize(484, 454);
+  QApplication::processEvents();
+  Row(2, "first row   ");
+  Row(3, "second row");
+  Row(4, "third row here");
+  TEmulVT* vt = form_->EmulVT1;
+  QTest::mousePress(vt, Qt::LeftButton, Qt::NoModifier, Cell(2, 6));
+  QTest::mouseMove(vt, Cell(3, 3));
+  QTest::mouseMove(vt, Cell(4, 4));
+  QTest::mouseRelease(vt, Qt::LeftButton, Qt::NoModifier, Cell(4, 4));
+  const QString forward = QApplication::clipboard()->text();
+  EXPECT_EQ(forward, "row\r\nsecond row\r\nthird");
+  EXPECT_FALSE(vt->HasSelection());
+
+  QApplication::clipboard()->clear();
+  QTest::mousePress(vt, Qt::LeftButton, Qt::NoModifier, Cell(4, 4));
+  QTest::mouseMove(vt, Cell(3, 1));
+  QTest::mouseMove(vt, Cell(2, 6));
+  QTest::mouseRelease(vt, Qt::LeftButton, Qt::NoModifier, Cell(2, 6));
+  EXPECT_EQ(QApplication::clipboard()->text(), forward);
+}
+
+TEST_F(TerminalViewTest, WholeRowsCopyWithoutTrailingBlanks) {
+  form_->Panel5->resize(484, 454);
+  QApplication::processEvents();
+  Row(5, "aaa");
+  Row(6, "bbb   ");
+  Row(7, "ccc");
+  TEmulVT* vt = form_->EmulVT1;
+  QTest::mousePress(vt, Qt::LeftButton, Qt::NoModifier, Cell(5, 0));
+  QTest::mouseMove(vt, Cell(7, 58));
+  QTest::mouseRelease(vt, Qt::LeftButton, Qt::NoModifier, Cell(7, 58));
+  EXPECT_EQ(QApplication::clipboard()->text(), "aaa\r\nbbb\r\nccc");
+}
+
+TEST_F(TerminalViewTest, APlainClickLeavesTheClipboardAlone) {
+  Row(1, "xyz");
+  QApplication::clipboard()->setText("keep me");
+  QTest::mouseClick(form_->EmulVT1, Qt::LeftButton, Qt::NoModifier, Cell(1, 1));
+  EXPECT_EQ(QApplication::clipboard()->text(), "keep me");
+}
+
+TEST_F(TerminalViewTest, TheSelectionFollowsItsTextWhenRowsScroll) {
+  form_->Panel5->resize(484, 454);
+  QApplication::processEvents();
+  TEmulVT* vt = form_->EmulVT1;
+  vt->SelStartRow = vt->SelEndRow = 10;
+  vt->SelStartCol = 0;
+  vt->SelEndCol = 3;
+  client_->PrintText("1\r\n2\r\n3\r\n4\r\n5\r\n");
+  EXPECT_EQ(vt->SelStartRow, 5);
+  EXPECT_EQ(vt->SelEndRow, 5);
+}
+
+TEST_F(TerminalViewTest, ModifierClicksPickWordsAndPhrases) {
+  form_->Panel5->resize(484, 454);
+  QApplication::processEvents();
+  client_->ExecuteCommand("/set macro stats._stats={/echo picked[%0*]}", false);
+  // Two Cyrillic words joined by one space, two spaces around the pair.
+  Row(3, std::string("ab  "_cp) + std::string("меч света"_cp) + "  cd");
+  TEmulVT* vt = form_->EmulVT1;
+  std::string printed;
+  struct Capture : GuiHost {};
+  const std::size_t second_word = 4 + 4;  // "ab  " and "меч "
+  client_->main_screen.ScrollCount = 0;
+  QTest::mouseClick(vt, Qt::LeftButton, Qt::ControlModifier, Cell(3, static_cast<int>(second_word) + 1));
+  const TLine* last = nullptr;
+  (void)last;
+  // The echo of the macro lands in the screen.
+  std::string screen_text;
+  for (int r = 0; r < client_->main_screen.ScreenRows(); ++r)
+    screen_text.append(client_->main_screen.RowLine(r)->Chars, 59).append("\n");
+  EXPECT_NE(screen_text.find(std::string("picked[меч света]"_cp)), std::string::npos);
+
+  Row(3, std::string("ab  "_cp) + std::string("меч света"_cp) + "  cd");
+  QTest::mouseClick(vt, Qt::LeftButton, Qt::AltModifier, Cell(3, static_cast<int>(second_word) + 1));
+  screen_text.clear();
+  for (int r = 0; r < client_->main_screen.ScreenRows(); ++r)
+    screen_text.append(client_->main_screen.RowLine(r)->Chars, 59).append("\n");
+  EXPECT_NE(screen_text.find(std::string("picked[света]"_cp)), std::string::npos);
+
+  // Shift puts the word into the command line at the caret.
+  form_->Edit1->setText("say ");
+  form_->Edit1->setCursorPosition(4);
+  Row(3, std::string("ab  "_cp) + std::string("меч света"_cp) + "  cd");
+  QTest::mouseClick(vt, Qt::LeftButton, Qt::ShiftModifier, Cell(3, 1));
+  EXPECT_EQ(form_->Edit1->text(), "say ab ");
+}
+
+}  // namespace
+}  // namespace tarnel
