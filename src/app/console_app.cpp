@@ -44,6 +44,9 @@ ConsoleApp::ConsoleApp(bool raw, std::vector<std::string> args)
     : host_(raw), client_(host_), args_(std::move(args)), raw_(raw), interactive_(::isatty(STDIN_FILENO) != 0) {
   host_.Attach(&client_);
   connect(&host_, &ConsoleHost::closeRequested, this, [this] { ScheduleDrain(); });
+  // A connection that comes up, fails or ends may let held lines run or the
+  // client finish.
+  connect(&host_.Socket(), &QtSocket::stateDelivered, this, [this] { ScheduleDrain(); });
 }
 
 int ConsoleApp::Run() {
@@ -108,6 +111,9 @@ void ConsoleApp::Drain() {
   const bool outer = !draining_;
   draining_ = true;
   while (!lines_.empty() && !host_.CloseRequested()) {
+    // Piped lines after "/connect" are meant for the game: they wait until
+    // the connection is up or has failed.
+    if (!interactive_ && client_.connection.Connecting()) break;
     const std::string line = std::move(lines_.front());
     lines_.pop_front();
     client_.ExecuteCommand(line, true);
@@ -118,7 +124,10 @@ void ConsoleApp::Drain() {
 
 void ConsoleApp::MaybeFinish() {
   if (finished_ || client_.interp.CommandDepth > 0) return;
-  const bool done = host_.CloseRequested() || (eof_ && lines_.empty() && !client_.connection.Active());
+  // At the end of input an open connection plays on until it closes.
+  const bool done = host_.CloseRequested() ||
+                    (eof_ && lines_.empty() &&
+                     client_.connection.GetState() == Connection::State::Disconnected);
   if (!done) return;
   finished_ = true;
   if (notifier_) notifier_->setEnabled(false);

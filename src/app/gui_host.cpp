@@ -47,7 +47,7 @@ void GuiHost::RequestClose() { CloseWhenIdle(); }
 // The window closes once the commands that asked for it have returned.
 void GuiHost::CloseWhenIdle() {
   QTimer::singleShot(0, this, [this] {
-    if (client_ && client_->interp.CommandDepth > 0) {
+    if ((client_ && client_->interp.CommandDepth > 0) || (form_ && !form_->Shown())) {
       QTimer::singleShot(10, this, [this] { CloseWhenIdle(); });
       return;
     }

@@ -13,6 +13,7 @@
 #include "interp/words.h"
 #include "platform/qt_host.h"
 #include "script/text_file.h"
+#include "stats/popup_text.h"
 #include "text/cp1251.h"
 
 namespace tarnel {
@@ -110,8 +111,14 @@ void TMainForm::BuildLayout() {
       WordClick(v, w, m);
     };
     vt->OnHidePopup = [this] { HideStatsPopup(); };
-    vt->OnWordHover = [this](TEmulVT&, const std::string&, bool, QPoint, Qt::KeyboardModifiers) {
-      HideStatsPopup();
+    vt->OnWordHover = [this](TEmulVT& v, const std::string& word, bool valid, QPoint pos,
+                             Qt::KeyboardModifiers mods) {
+      if (!valid) return;
+      const std::string value = (mods & Qt::ShiftModifier) ? std::string() : StatsLookup(word);
+      if (value.empty())
+        HideStatsPopup();
+      else
+        ShowStatsPopup(value, pos, v);
     };
     vt->OnRelease = [this](TEmulVT&) { Edit1->setFocus(); };
   }
@@ -281,6 +288,24 @@ void TMainForm::SetBusyIndicator(char c) { Label13->setText(QString(QChar(c))); 
 
 void TMainForm::HideStatsPopup() {
   if (StatsPopup->isVisible()) StatsPopup->hide();
+}
+
+void TMainForm::ShowStatsPopup(const std::string& value, QPoint pos, TEmulVT& view) {
+  StatsPopup->setText(ToQString(StatsPopupText(value)));
+  StatsPopup->adjustSize();
+  StatsPopup->resize(StatsPopup->width() + 4, StatsPopup->height() + 4);
+  const QRect frame = frameGeometry();
+  int y = pos.y() + (&view == EmulVT1 ? EmulVT1->mapTo(this, QPoint(0, 0)).y() : 0) + frame.top();
+  // The pop-up ends 10 pixels above the window's bottom edge at the lowest.
+  y = std::min(y, frame.bottom() - 10 - StatsPopup->height());
+  y = std::max(y, 0);
+  const int x = pos.x() + frame.left() + 20;
+  StatsPopup->move(x, y);
+  if (!StatsPopup->isVisible()) {
+    StatsPopup->show();
+    Edit1->setFocus();
+  }
+  StatsPopup->update();
 }
 
 void TMainForm::WordClick(TEmulVT&, const std::string& word, Qt::KeyboardModifiers mods) {

@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTabBar>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -82,7 +83,15 @@ class TMainForm : public QMainWindow {
 
   void SetBusyIndicator(char c);
   void HideStatsPopup();
+  // Shows a stats entry's value beside the pointer.
+  void ShowStatsPopup(const std::string& value, QPoint pos, TEmulVT& view);
+  // The stats database's value for an item name (empty when unknown).
+  std::function<std::string(const std::string&)> StatsLookup = [](const std::string&) {
+    return std::string();
+  };
   bool Activated() const { return activated_; }
+  // The window has been shown once (a close asked for earlier waits for it).
+  bool Shown() const { return !maximize_at_first_show_; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
