@@ -51,6 +51,17 @@ case "$mode" in
     cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARNEL_SANITIZE=ON \
       -DTARNEL_BENCH=ON
     cmake --build build/test -j "$jobs"
+    # The core also builds with clang: the fuzz targets, each run briefly.
+    CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DTARNEL_FUZZ=ON -DTARNEL_GUI=OFF -DTARNEL_TESTS=OFF
+    cmake --build build/fuzz -j "$jobs"
+    for target in build/fuzz/fuzz/*_fuzz; do
+      name=$(basename "$target")
+      dict=()
+      [ -f "fuzz/$name.dict" ] && dict=("-dict=fuzz/$name.dict")
+      echo "Fuzzing $name for 15 seconds"
+      "$target" -max_total_time=15 -print_final_stats=0 "${dict[@]}" 2>&1 | tail -1
+    done
     log=build/test/ctest.log
     set +e
     (cd build/test && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs") 2>&1 | tee "$log"
