@@ -32,6 +32,7 @@ class GuiHost : public QtHost {
   void InsertPendingKey() override;
   void Beep() override;
   void PlaySound(const std::string& path) override;
+  bool CanAskFiles() const override { return true; }
   std::string AskOpenFileName(std::string_view filter) override;
   std::string AskSaveFileName(std::string_view filter) override;
 

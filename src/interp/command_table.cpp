@@ -33,10 +33,10 @@ CommandHandler FindCommand(std::string_view word) {
       // Script store.
       {"/set", CmdSet}, {"/free", CmdFree}, {"/inc", CmdInc}, {"/dec", CmdDec},
       // Profiles and script files.
-      {"/loadprofile", CmdNotYet}, {"/load", CmdNotYet}, {"/profile", CmdNotYet},
-      {"/include", CmdNotYet}, {"/incl", CmdNotYet}, {"/execute", CmdNotYet},
-      {"/exec", CmdNotYet}, {"/run", CmdNotYet}, {"/use", CmdNotYet},
-      {"/saveprofile", CmdNotYet}, {"/save", CmdNotYet}, {"/newprofile", CmdNewProfile},
+      {"/loadprofile", CmdLoadProfile}, {"/load", CmdLoadProfile}, {"/profile", CmdLoadProfile},
+      {"/include", CmdInclude}, {"/incl", CmdInclude}, {"/execute", CmdExecute},
+      {"/exec", CmdExecute}, {"/run", CmdExecute}, {"/use", CmdExecute},
+      {"/saveprofile", CmdSaveProfile}, {"/save", CmdSaveProfile}, {"/newprofile", CmdNewProfile},
       // Control flow.
       {"/if", CmdIf}, {"/while", CmdWhile}, {"/do", CmdDo}, {"/break", CmdBreak},
       {"/breakall", CmdBreakAll},

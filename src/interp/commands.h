@@ -35,7 +35,15 @@ void CmdSet(Client&, const CommandCall&);
 void CmdFree(Client&, const CommandCall&);
 void CmdInc(Client&, const CommandCall&);
 void CmdDec(Client&, const CommandCall&);
+// Runs every statement of a script file; false when it cannot be read.
+bool LoadScriptFile(Client& c, std::string_view file, TStringList& LocalVars,
+                    TStringList& LocalFuncs);
+
 // Profiles and script files.
+void CmdLoadProfile(Client&, const CommandCall&);
+void CmdInclude(Client&, const CommandCall&);
+void CmdExecute(Client&, const CommandCall&);
+void CmdSaveProfile(Client&, const CommandCall&);
 void CmdNewProfile(Client&, const CommandCall&);
 // General commands.
 void CmdEcho(Client&, const CommandCall&);

@@ -74,7 +74,9 @@ class Host {
   // The debug channel (standard error when TARNEL_DEBUG is set).
   virtual void DebugOutput(std::string_view /*text*/) {}
 
-  // File dialogs; an empty answer means the player cancelled.
+  // File dialogs; an empty answer means the player cancelled.  Hosts without
+  // dialogs (the console) say so, and commands ask for a name instead.
+  virtual bool CanAskFiles() const { return false; }
   virtual std::string AskOpenFileName(std::string_view /*filter*/) { return {}; }
   virtual std::string AskSaveFileName(std::string_view /*filter*/) { return {}; }
 
