@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <cstring>
+#include <clocale>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,8 @@
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
+  // Numbers in scripts always use ".", whatever the desktop's language.
+  std::setlocale(LC_NUMERIC, "C");
   QCoreApplication::setApplicationName("tarnel");
   bool raw = false;
   for (int i = 1; i < argc; ++i)

@@ -6,6 +6,7 @@
 // before the profile loads.
 
 #include <QApplication>
+#include <clocale>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,8 @@
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  // Numbers in scripts always use ".", whatever the desktop's language.
+  std::setlocale(LC_NUMERIC, "C");
   QApplication::setApplicationName("tarnel");
   QApplication::setApplicationDisplayName("TMC");
   std::vector<std::string> args;

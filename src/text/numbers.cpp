@@ -1,7 +1,7 @@
 #include "text/numbers.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 
 namespace tarnel::text {
@@ -73,8 +73,12 @@ std::optional<long double> ReadFloat(std::string_view s) {
     if (exp_digits == 0) return std::nullopt;
   }
   if (i != s.size()) return std::nullopt;
-  const std::string copy(s);
-  return std::strtold(copy.c_str(), nullptr);
+  // from_chars reads "." whatever locale the process runs under.
+  long double value = 0;
+  const char* begin = s.data() + (s[0] == '+' ? 1 : 0);
+  const auto [end, ec] = std::from_chars(begin, s.data() + s.size(), value);
+  if (ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
+  return value;
 }
 
 std::string FormatGeneral(long double v) {
@@ -82,9 +86,9 @@ std::string FormatGeneral(long double v) {
   if (std::isinf(v)) return v < 0 ? "-INF" : "INF";
   if (v == 0) return "0";
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.14Le", v);
-  // buf: [-]d.dddddddddddddde[+-]xx
-  std::string s(buf);
+  const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 14);
+  // [-]d.dddddddddddddde[+-]xx, with "." whatever the locale
+  std::string s(buf, r.ptr);
   const std::size_t epos = s.find('e');
   std::string mant = s.substr(0, epos);
   const int exp = std::atoi(s.c_str() + epos + 1);
@@ -124,9 +128,10 @@ std::string FormatGeneral(long double v) {
 }
 
 std::string FormatFixed(long double v, int decimals) {
-  char buf[128];
-  std::snprintf(buf, sizeof buf, "%.*Lf", decimals, v);
-  std::string s(buf);
+  char buf[512];
+  const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
+  if (r.ec != std::errc()) return FormatGeneral(v);
+  std::string s(buf, r.ptr);
   if (s == "-0.00" || s == "-0") s.erase(0, 1);
   return s;
 }
