@@ -125,9 +125,9 @@ void ConsoleApp::Drain() {
 void ConsoleApp::MaybeFinish() {
   if (finished_ || client_.interp.CommandDepth > 0) return;
   // At the end of input an open connection plays on until it closes.
-  const bool done = host_.CloseRequested() ||
-                    (eof_ && lines_.empty() &&
-                     client_.connection.GetState() == Connection::State::Disconnected);
+  const bool done =
+      host_.CloseRequested() ||
+      (eof_ && lines_.empty() && client_.connection.GetState() == Connection::State::Disconnected);
   if (!done) return;
   finished_ = true;
   if (notifier_) notifier_->setEnabled(false);

@@ -10,6 +10,7 @@
 
 #include "app/gui_host.h"
 #include "input/key_names.h"
+#include "interp/emulator_feed.h"
 #include "interp/words.h"
 #include "platform/qt_host.h"
 #include "script/text_file.h"
@@ -336,34 +337,14 @@ void TMainForm::HideEmulatorPanel() {
 }
 
 void TMainForm::Edit2Enter() {
-  std::string t = FromQString(Edit2->text());
-  t = ReplaceAll(t, "/esc", "\x1b");
-  t = ReplaceAll(t, "/cr", "\r");
-  t = ReplaceAll(t, "/lf", "\n");
-  client_.incoming.ProcessIncoming(t + "\r\n");
+  EmulatorEnter(client_, FromQString(Edit2->text()));
   Edit2->selectAll();
 }
 
 void TMainForm::Button9Click() {
   Edit2->setFocus();
-  const QString name = QFileDialog::getOpenFileName(this, QString(), QString(), Ru("Все файлы (*)"_cp));
-  if (name.isEmpty()) return;
-  std::string content;
-  if (!ReadWholeFile(FromQString(name), content)) return;
-  const std::vector<std::string> lines = SplitTextLines(content);
-  const QString title = windowTitle();
-  std::string pending;
-  const std::size_t count = lines.size();
-  for (std::size_t i = 0; i < count; ++i) {
-    pending += lines[i] + "\r\n";
-    if (i % 25 == 0 || i + 1 == count) {
-      client_.incoming.ProcessIncoming(pending);
-      pending.clear();
-      setWindowTitle(QString("Emul.%%1").arg(static_cast<int>(i * 100 / count)));
-      client_.host.ProcessMessages();
-    }
-  }
-  setWindowTitle(title);
+  const std::string name = host_.AskOpenFileName(std::string("Все файлы|*.*"_cp));
+  if (!name.empty()) EmulatorLoadFile(client_, name);
 }
 
 }  // namespace tarnel

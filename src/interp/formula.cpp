@@ -1,5 +1,6 @@
 #include "interp/formula.h"
 
+#include <charconv>
 #include <cmath>
 #include <vector>
 
@@ -53,8 +54,14 @@ std::vector<Token> Tokenize(const std::string& s) {
           i = j;
         }
       }
+      // from_chars reads "." whatever the process locale says (the desktop
+      // front end runs under the player's locale, where strtold would stop
+      // at the point).  A number beyond the range of the type is refused.
       const std::string text = s.substr(start, i - start);
-      out.push_back({Tok::Number, text, std::strtold(text.c_str(), nullptr)});
+      long double value = 0;
+      const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+      const bool ok = ec == std::errc() && end == text.data() + text.size() && std::isfinite(value);
+      out.push_back({ok ? Tok::Number : Tok::Bad, text, value});
       continue;
     }
     if (IsLetter(c)) {

@@ -2,6 +2,7 @@
 
 #include "interp/client.h"
 #include "interp/commands.h"
+#include "interp/emulator_feed.h"
 #include "interp/words.h"
 #include "text/cp1251.h"
 
@@ -10,13 +11,6 @@ namespace tarnel {
 using namespace literals;
 
 namespace {
-
-// "/esc", "/cr" and "/lf" in a text become ESC, CR and LF.
-std::string ControlWords(std::string_view text) {
-  std::string t = ReplaceAll(text, "/esc", "\x1b");
-  t = ReplaceAll(t, "/cr", "\r");
-  return ReplaceAll(t, "/lf", "\n");
-}
 
 // The build date as "08.12.2026".
 std::string BuildDate() {
@@ -35,11 +29,11 @@ std::string BuildDate() {
 }  // namespace
 
 void CmdEcho(Client& c, const CommandCall& call) {
-  c.PrintText(ControlWords(Unquote(call.params)) + "\r\n");
+  c.PrintText(ControlBytes(Unquote(call.params)) + "\r\n");
 }
 
 void CmdEmulate(Client& c, const CommandCall& call) {
-  c.incoming.ProcessIncoming(ControlWords(Unquote(call.params)) + "\r\n");
+  c.incoming.ProcessIncoming(ControlBytes(Unquote(call.params)) + "\r\n");
 }
 
 void CmdAbout(Client& c, const CommandCall&) {

@@ -46,6 +46,7 @@ Interpreter::Interpreter(Client& client) : client_(client) {
   command_names_.Clear();
   command_names_.Add("/man");
   for (auto& word : sorted) command_names_.Add(std::move(word));
+  for (const std::string& name : command_names_.Lines()) folded_names_.insert(text::FoldCase(name));
 }
 
 void Interpreter::ExecuteCommand(std::string_view text, bool echo) {
@@ -228,8 +229,7 @@ void Interpreter::Statement(std::string statement, bool echo, TStringList& Local
 }
 
 std::string Interpreter::Abbreviate(std::string_view word) const {
-  for (const std::string& name : command_names_.Lines())
-    if (text::SameText(name, word)) return std::string(word);
+  if (folded_names_.count(text::FoldCase(word)) != 0) return std::string(word);
   for (const std::string& name : command_names_.Lines())
     if (StartsWith(name, word)) return name;
   return std::string(word);

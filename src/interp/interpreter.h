@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
 #include "script/string_list.h"
 
@@ -55,6 +56,8 @@ class Interpreter {
   Client& client_;
   char busy_ = '>';
   TStringList command_names_;
+  // Folded command names, for the exact lookup that most words hit.
+  std::unordered_set<std::string> folded_names_;
 };
 
 }  // namespace tarnel

@@ -1,5 +1,9 @@
 #include "net/connection.h"
 
+#include <algorithm>
+#include <exception>
+#include <vector>
+
 #include "interp/client.h"
 #include "text/cp1251.h"
 
@@ -7,23 +11,159 @@ namespace tarnel {
 
 using namespace literals;
 
+namespace {
+
+constexpr std::string_view kDefaultTitle = "Tarnel MUD Client";
+
+}  // namespace
+
+void Connection::Open(const std::string& host, int port) {
+  if (state_ != State::Disconnected) Close();
+  host_ = host;
+  port_ = port;
+  state_ = State::Connecting;
+  try {
+    client_.host.SocketOpen(host_, port_);
+  } catch (const std::exception&) {
+    // Swallowed without a word; a failed attempt otherwise reports through
+    // the error event.
+    state_ = State::Disconnected;
+  }
+}
+
+void Connection::Close() {
+  if (state_ == State::Disconnected) return;
+  try {
+    client_.host.SocketClose();
+  } catch (const std::exception&) {
+  }
+  // The platform sends no event for a socket it was told to close, so the
+  // disconnect is announced here, before anything that follows (a new
+  // connection's messages, for one).
+  OnDisconnected();
+}
+
 void Connection::SendLine(std::string_view word, std::string_view rest, bool echo) {
   std::string line;
   if (word.size() >= 2 && word[0] == '/' && word[1] == '/') word.remove_prefix(1);
   line.append(word);
   if (!rest.empty()) line.append(" ").append(rest);
   if (echo) client_.PrintText(line + "\r\n");
-  if (active_)
+  if (Active())
     Send(line + "\r");
   else
     client_.Message("Соединение не установлено."_cp);
   client_.host.ProcessMessages();
 }
 
-void Connection::Send(std::string_view bytes) { client_.host.SocketSend(bytes); }
+void Connection::Send(std::string_view bytes) {
+  try {
+    client_.host.SocketSend(bytes);
+  } catch (const std::exception&) {
+  }
+}
 
-void Connection::OnConnected() { active_ = true; }
+void Connection::ResetDecoders() {
+  MccpReset(mccp_);
+  telnet_.Reset();
+}
 
-void Connection::OnDisconnected() { active_ = false; }
+void Connection::OnConnecting() {
+  client_.Message(std::string("Попытка соединения с "_cp) + host_ + ":" + std::to_string(port_) +
+                  "...");
+}
+
+void Connection::OnConnected() {
+  ResetDecoders();
+  state_ = State::Connected;
+  const std::string address = host_ + ":" + std::to_string(port_);
+  client_.Message(std::string("Установлено соединение "_cp) + address + ".");
+
+  // Every group's start-up script, switched on or not, as one batch.
+  Interpreter& interp = client_.interp;
+  interp.RaiseDepth();
+  TStringList& groups = client_.store.Groups();
+  for (int k = 0; k < groups.Count(); ++k) {
+    const std::string_view entry = groups[k];
+    const auto dot = entry.find('.');
+    const auto eq = entry.find('=');
+    const std::size_t from = dot == std::string_view::npos ? 0 : dot + 1;
+    const std::size_t to = eq == std::string_view::npos ? entry.size() : eq;
+    const std::string name(to > from ? entry.substr(from, to - from) : std::string_view());
+    const std::string script = client_.store.Var(name + "._init");
+    if (!script.empty()) client_.ExecuteCommand(script, false);
+  }
+  interp.LowerDepth();
+
+  client_.ExecuteCommand("/set global._caption={" + address + "}", false);
+}
+
+void Connection::OnDisconnected() {
+  if (state_ == State::Disconnected) return;
+  // Bytes held back for a telnet pair or a compression sequence that never
+  // got their second half still reach the screen.
+  std::string rest;
+  if (!mccp_.held.empty() && mccp_.mode == 0) rest = telnet_.Pass(mccp_.held);
+  rest += telnet_.Flush();
+  ResetDecoders();
+  state_ = State::Disconnected;
+  if (!rest.empty()) client_.incoming.ProcessIncoming(rest);
+  client_.host.SetTitle(kDefaultTitle);
+  client_.Message("Текущее соединение разорвано."_cp);
+}
+
+void Connection::OnError(int code) {
+  client_.Message(std::string("Ошибка "_cp) + std::to_string(code) + ".");
+  // A failed attempt ends here; an established connection ends with its
+  // disconnect event.
+  if (state_ == State::Connecting) state_ = State::Disconnected;
+}
+
+void Connection::OnRead(std::string_view bytes) {
+  if (!client_.MccpEnabled()) {
+    if (mccp_.held.empty()) {
+      Deliver(bytes);
+    } else {
+      // Compression was switched off while a sequence was cut: its bytes
+      // are plain text now.
+      std::string text = std::move(mccp_.held);
+      mccp_.held.clear();
+      text.append(bytes);
+      Deliver(text);
+    }
+    return;
+  }
+  std::string text;
+  try {
+    text = MccpFilter(mccp_, bytes);
+  } catch (const std::exception&) {
+    text.assign(bytes);
+    mccp_.marks.clear();
+  }
+  mccp_.error = false;
+  // Every answer owed goes out now: an answer left for a later chunk would
+  // wait for the server to send more, which it may not do before it has
+  // the answer.
+  for (std::string answer = MccpAnswer(mccp_); !answer.empty(); answer = MccpAnswer(mccp_))
+    Send(answer);
+  // The messages stand where compression started or broke, so they do not
+  // move with the read boundaries.
+  const std::vector<MccpMark> marks = std::move(mccp_.marks);
+  mccp_.marks.clear();
+  std::size_t from = 0;
+  for (const MccpMark& mark : marks) {
+    const std::size_t at = std::min(mark.at, text.size());
+    if (at > from) Deliver(std::string_view(text).substr(from, at - from));
+    from = std::max(from, at);
+    const std::string_view note = mark.error ? "Ошибка: MCCP, ошибка при декомпрессии данных."_cp
+                                             : "используется протокол MCCP."_cp;
+    client_.PrintText("\r\n" + client_.output.SystemMessage(note));
+  }
+  if (from < text.size() || marks.empty()) Deliver(std::string_view(text).substr(from));
+}
+
+void Connection::Deliver(std::string_view text) {
+  client_.incoming.ProcessIncoming(telnet_.Pass(text));
+}
 
 }  // namespace tarnel

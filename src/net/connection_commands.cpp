@@ -4,14 +4,25 @@
 #include "interp/commands.h"
 #include "interp/words.h"
 #include "text/cp1251.h"
+#include "text/numbers.h"
 
 namespace tarnel {
 
 using namespace literals;
 
-void CmdConnect(Client& c, const CommandCall& call) { CmdNotYet(c, call); }
+void CmdConnect(Client& c, const CommandCall& call) {
+  const std::string host = WordAt(call.params, 1);
+  const std::int64_t port = text::IntegerOr(WordAt(call.params, 2), 0);
+  // A port outside the TCP range would be cut to some other port on the
+  // way to the socket, so it is refused like a missing one.
+  if (WordCount(call.params) != 2 || host.empty() || port < 1 || port > 65535) {
+    c.ParamError("/connect");
+    return;
+  }
+  c.connection.Open(host, static_cast<int>(port));
+}
 
-void CmdDisconnect(Client& c, const CommandCall& call) { CmdNotYet(c, call); }
+void CmdDisconnect(Client& c, const CommandCall&) { c.connection.Close(); }
 
 void CmdSend(Client& c, const CommandCall& call) {
   const std::string text = Unquote(call.params);

@@ -1,7 +1,393 @@
 #include "pipeline/display_filter.h"
 
+#include <bit>
+#include <cstring>
+
+#include "interp/client.h"
+#include "interp/emulator_feed.h"
+#include "interp/words.h"
+#include "pipeline/escape_stripper.h"
+#include "text/case_fold.h"
+#include "text/numbers.h"
+
 namespace tarnel {
 
-std::string DisplayFilter(Client&, std::string_view text) { return std::string(text); }
+namespace {
+
+using State = DisplayFilterState;
+using Kind = State::Kind;
+using Entry = State::Entry;
+using Mark = State::Mark;
+
+constexpr std::string_view kSave = "\x1b[81m";
+constexpr std::string_view kRestore = "\x1b[82m";
+constexpr std::string_view kBreak = "\r\n";
+constexpr std::string_view kReplacesPrefix = "replaces.";
+constexpr std::string_view kHighlightsPrefix = "highlights.";
+constexpr unsigned char kEsc = 27;
+
+// A key ready for matching: "^" in front became CR LF, "$" (or "^") at the
+// end became CR LF.
+struct Key {
+  std::string_view text;
+  bool lead = false;
+  bool trail = false;
+};
+
+void Anchor(std::string& k, bool& lead, bool& trail) {
+  lead = trail = false;
+  if (!k.empty() && (k.back() == '$' || k.back() == '^')) {
+    k.back() = '\r';
+    k += '\n';
+    trail = true;
+  }
+  if (!k.empty() && k.front() == '^') {
+    k.front() = '\n';
+    k.insert(k.begin(), '\r');
+    lead = true;
+  }
+}
+
+// Background n: "\e[4<n mod 8>m"; foreground n: "\e[0;3<n mod 8>m", bright
+// from 8 on.  A negative number or a word that is not a number: no code.
+std::string ColourCode(std::string_view word, bool background) {
+  const auto n = text::ReadInteger(word);
+  if (!n || *n < 0) return {};
+  const char digit = static_cast<char>('0' + *n % 8);
+  std::string code = background ? "\x1b[4" : (*n < 8 ? "\x1b[0;3" : "\x1b[1;3");
+  code += digit;
+  code += 'm';
+  return code;
+}
+
+void Prepare(Entry& e, const std::string& line, bool highlight) {
+  e.line = line;
+  const std::string_view name = TStringList::NameOf(line);
+  const std::string_view value = TStringList::ValueOf(line);
+  e.raw_key.assign(name.substr(highlight ? kHighlightsPrefix.size() : kReplacesPrefix.size()));
+  e.key_has_vars = e.raw_key.find('%') != std::string::npos;
+  e.key.clear();
+  e.key_lead = e.key_trail = false;
+  if (!e.key_has_vars) {
+    e.key = e.raw_key;
+    Anchor(e.key, e.key_lead, e.key_trail);
+  }
+  e.value.clear();
+  e.colours.clear();
+  e.value_has_vars = false;
+  if (highlight) {
+    // "background [foreground [options]]", words separated by single blanks.
+    const auto sp1 = value.find(' ');
+    const auto sp2 = sp1 == std::string_view::npos ? sp1 : value.find(' ', sp1 + 1);
+    const std::string_view back = value.substr(0, sp1);
+    const std::string_view fore = sp1 == std::string_view::npos
+                                      ? std::string_view()
+                                      : value.substr(sp1 + 1, sp2 == std::string_view::npos
+                                                                  ? std::string_view::npos
+                                                                  : sp2 - sp1 - 1);
+    const std::string_view options =
+        sp2 == std::string_view::npos ? std::string_view() : value.substr(sp2 + 1);
+    e.colours = ColourCode(fore, false) + ColourCode(back, true);
+    e.kind = text::UpperAscii(options) == "/W" ? Kind::WordHighlight : Kind::LineHighlight;
+  } else if (text::UpperAscii(value) == "/GAG") {
+    e.kind = Kind::Gag;
+  } else {
+    e.kind = Kind::Replace;
+    e.value_has_vars = value.find('%') != std::string_view::npos;
+    // With variables the value is kept as written and finished on use.
+    e.value = e.value_has_vars ? std::string(value) : ControlBytes(value);
+  }
+}
+
+bool IsHighlight(Kind k) { return k == Kind::LineHighlight || k == Kind::WordHighlight; }
+
+// The entries in the order of the variables list; unchanged lines keep what
+// was prepared from them.  Server text changes a few variables on every
+// line, so the list is only walked again when lines came or went.
+void RefreshEntries(State& st, TStringList& vars) {
+  if (st.changes_stamp == vars.Changes() && st.changes_stamp != 0) return;
+  if (st.layout_stamp == vars.LayoutChanges() && st.layout_stamp != 0) {
+    for (std::size_t k = 0; k < st.entries.size(); ++k) {
+      const std::string& line = vars[st.positions[k]];
+      if (line != st.entries[k].line) Prepare(st.entries[k], line, IsHighlight(st.entries[k].kind));
+    }
+    st.changes_stamp = vars.Changes();
+    return;
+  }
+  std::size_t k = 0;
+  st.positions.clear();
+  for (int i = 0; i < vars.Count(); ++i) {
+    const std::string& line = vars[i];
+    if (line.size() < kReplacesPrefix.size()) continue;
+    const char first = static_cast<char>(line[0] | 0x20);
+    if (first != 'r' && first != 'h') continue;
+    bool highlight;
+    if (text::StartsWithText(line, kReplacesPrefix))
+      highlight = false;
+    else if (text::StartsWithText(line, kHighlightsPrefix))
+      highlight = true;
+    else
+      continue;
+    const std::string_view name = TStringList::NameOf(line);
+    if (name.empty()) continue;
+    // The group's own setting is not an entry.
+    const std::string_view key =
+        name.substr(highlight ? kHighlightsPrefix.size() : kReplacesPrefix.size());
+    if (text::SameText(key, "_autosave")) continue;
+    st.positions.push_back(i);
+    if (k < st.entries.size() && st.entries[k].line == line) {
+      ++k;
+      continue;
+    }
+    if (k == st.entries.size()) st.entries.emplace_back();
+    Prepare(st.entries[k], line, highlight);
+    ++k;
+  }
+  st.entries.resize(k);
+  st.layout_stamp = vars.LayoutChanges();
+  st.changes_stamp = vars.Changes();
+}
+
+// Whether the visible bytes of `w` from p on spell `key`; colour codes
+// between them are skipped.  `last` is the last byte of the match.
+bool MatchAt(std::string_view w, std::size_t p, std::string_view key, std::size_t& last) {
+  std::size_t k = 0;
+  std::size_t j = p;
+  const std::size_t n = w.size();
+  // Plain text first; the escape reader is only set up at the first ESC.
+  for (; j < n; ++j) {
+    const auto b = static_cast<unsigned char>(w[j]);
+    if (b == kEsc) break;
+    if (w[j] != key[k]) return false;
+    if (++k == key.size()) {
+      last = j;
+      return true;
+    }
+  }
+  if (j == n) return false;
+  EscapeStripper stripper;
+  for (; j < n; ++j) {
+    const auto b = static_cast<unsigned char>(w[j]);
+    bool overflowed = false;
+    if (stripper.Inside() || b == kEsc) {
+      stripper.Feed(b, overflowed);
+      continue;
+    }
+    if (w[j] != key[k]) return false;
+    if (++k == key.size()) {
+      last = j;
+      return true;
+    }
+  }
+  return false;
+}
+
+// The next position from `from` on that can start a match of a key
+// beginning with `first`, `second`: the first byte followed by the second,
+// or by ESC (a colour code inside the match), or by nothing.  Sixteen bytes
+// are compared at a time: this search is most of the filter's work.
+std::size_t NextCandidate(std::string_view w, std::size_t from, char first, char second) {
+  using Bytes = char __attribute__((vector_size(16)));
+  static_assert(std::endian::native == std::endian::little, "lane order of the hit mask");
+  const char* d = w.data();
+  const std::size_t n = w.size();
+  // A scalar operand is spread over all lanes.
+  const Bytes f = Bytes{} + first;
+  const Bytes s = Bytes{} + second;
+  const Bytes e = Bytes{} + static_cast<char>(kEsc);
+  std::size_t p = from;
+  for (; p + 17 <= n; p += 16) {
+    Bytes a, b;
+    std::memcpy(&a, d + p, 16);
+    std::memcpy(&b, d + p + 1, 16);
+    const Bytes hit = (a == f) & ((b == s) | (b == e));
+    std::uint64_t lo, hi;
+    std::memcpy(&lo, &hit, 8);
+    std::memcpy(&hi, reinterpret_cast<const char*>(&hit) + 8, 8);
+    if ((lo | hi) == 0) continue;
+    // Lanes are 0x00 or 0xFF; the lowest set lane is the first hit.
+    return p + (lo != 0 ? static_cast<std::size_t>(__builtin_ctzll(lo)) / 8
+                        : 8 + static_cast<std::size_t>(__builtin_ctzll(hi)) / 8);
+  }
+  for (; p < n; ++p) {
+    if (d[p] != first) continue;
+    if (p + 1 == n || d[p + 1] == second || static_cast<unsigned char>(d[p + 1]) == kEsc) return p;
+  }
+  return std::string_view::npos;
+}
+
+// Cuts every match out of the framed text and records where it stood; then
+// drops the frame's line breaks that no match took.  False without a match.
+bool MarkMatches(State& st, const Key& key) {
+  const std::string& w = st.framed;
+  const std::string_view k = key.text;
+  const std::size_t n = w.size();
+  st.marks.clear();
+  std::size_t copied = 0;
+  // Most keys do not occur in a chunk at all: one plain byte search settles
+  // that faster than the pair search.
+  const void* first = std::memchr(w.data(), k[0], n);
+  if (first == nullptr) return false;
+  std::size_t i = static_cast<std::size_t>(static_cast<const char*>(first) - w.data());
+  bool any = false;
+  while (i < n) {
+    std::size_t p;
+    if (k.size() == 1) {
+      const void* hit = std::memchr(w.data() + i, k[0], n - i);
+      if (hit == nullptr) break;
+      p = static_cast<std::size_t>(static_cast<const char*>(hit) - w.data());
+    } else {
+      p = NextCandidate(w, i, k[0], k[1]);
+      if (p == std::string_view::npos) break;
+    }
+    std::size_t last = 0;
+    if (!MatchAt(w, p, k, last)) {
+      i = p + 1;
+      continue;
+    }
+    if (!any) {
+      // The framed text still begins with its own CR LF unless this first
+      // match took one of those bytes; then they go at once.
+      st.marked.clear();
+      copied = p >= kBreak.size() ? kBreak.size() : 0;
+    }
+    any = true;
+    st.marked.append(w, copied, p - copied);
+    st.marks.push_back({st.marked.size(), key.lead && p >= kBreak.size(), key.trail && last + 1 != n});
+    copied = last + 1;
+    i = last + 1;
+  }
+  if (!any) return false;
+  st.marked.append(w, copied, std::string::npos);
+  std::string& t = st.marked;
+  if (t.size() >= 2 && t.compare(t.size() - 2, 2, kBreak) == 0 &&
+      st.marks.back().pos + 2 <= t.size())
+    t.resize(t.size() - 2);
+  return true;
+}
+
+void AppendVisible(std::string& out, std::string_view span) {
+  if (span.find(static_cast<char>(kEsc)) == std::string_view::npos) {
+    out.append(span);
+    return;
+  }
+  EscapeStripper stripper;
+  for (char ch : span) {
+    bool overflowed = false;
+    if (stripper.Feed(static_cast<unsigned char>(ch), overflowed)) out += ch;
+  }
+}
+
+// Puts the entry's work in place of every marker.  The result keeps the
+// frame's leading CR LF, which stands for "the start of the text" when a
+// line start is looked for.
+void ApplyMarks(State& st, const Entry& e, const Key& key, const std::string& value) {
+  const std::string& t = st.marked;
+  const std::vector<Mark>& marks = st.marks;
+  const std::string_view k = key.text;
+  const std::size_t lead = key.lead ? kBreak.size() : 0;
+  const std::size_t trail = key.trail ? kBreak.size() : 0;
+  std::string& out = st.result;
+  out.assign(kBreak);
+  std::size_t c = 0;
+  for (std::size_t i = 0; i < marks.size();) {
+    const Mark& mark = marks[i];
+    if (mark.pos < c) {  // inside a line already removed or coloured
+      ++i;
+      continue;
+    }
+    out.append(t, c, mark.pos - c);
+    c = mark.pos;
+    ++i;
+    switch (e.kind) {
+      case Kind::Replace:
+        out += value;
+        break;
+      case Kind::WordHighlight:
+        out.append(kSave).append(e.colours).append(k).append(kRestore);
+        break;
+      case Kind::Gag: {
+        // A line break that the match took from the text belongs to the
+        // neighbouring line (before a "^" key) or ends the gagged line
+        // (after a "$" key): only the matched line goes.
+        if (mark.took_leading_break) out += kBreak;
+        out.resize(out.rfind('\n') + 1);
+        if (!mark.took_trailing_break) {
+          const auto lf = t.find('\n', c);
+          c = lf == std::string::npos ? t.size() : lf + 1;
+        }
+        break;
+      }
+      case Kind::LineHighlight: {
+        // The line around the key's visible part: its own line breaks (put
+        // back with it) bound the line, so no neighbour is coloured.
+        out.append(k.substr(0, lead));
+        const std::size_t start = out.rfind('\n') + 1;
+        st.span.assign(out, start, std::string::npos);
+        out.resize(start);
+        st.span.append(k.substr(lead, k.size() - lead - trail));
+        if (trail == 0) {
+          std::size_t end = t.find('\r', c);
+          if (end == std::string::npos) end = t.size();
+          std::size_t from = c;
+          if (lead != 0) {
+            if (i < marks.size() && marks[i].pos < end) end = marks[i].pos;
+          } else {
+            // Further matches on the same line: each puts its key back and
+            // the line is coloured once.
+            for (; i < marks.size() && marks[i].pos <= end; ++i) {
+              st.span.append(t, from, marks[i].pos - from);
+              st.span += k;
+              from = marks[i].pos;
+            }
+          }
+          st.span.append(t, from, end - from);
+          c = end;
+        }
+        out.append(kSave).append(e.colours);
+        AppendVisible(out, st.span);
+        out.append(kRestore);
+        out.append(k.substr(k.size() - trail));
+        break;
+      }
+    }
+  }
+  out.append(t, c, std::string::npos);
+  out += kBreak;
+}
+
+}  // namespace
+
+// Item annotations of the group "autostats" come with the stats database;
+// until then a chunk passes unchanged.
+void AnnotateItems(Client&, std::string&) {}
+
+std::string DisplayFilter(Client& client, std::string_view text) {
+  State& st = client.display_filter;
+  RefreshEntries(st, client.store.Variables());
+  const bool autostats = client.store.GroupOn("autostats");
+  if (st.entries.empty() && !autostats) return std::string(text);
+
+  st.framed.assign(kBreak).append(text).append(kBreak);
+  std::string substituted;
+  std::string finished;
+  for (const Entry& e : st.entries) {
+    Key key{e.key, e.key_lead, e.key_trail};
+    if (e.key_has_vars) {
+      substituted = client.interp.SubstituteVariables(e.raw_key, st.no_locals);
+      Anchor(substituted, key.lead, key.trail);
+      key.text = substituted;
+    }
+    if (key.text.empty()) continue;
+    if (!MarkMatches(st, key)) continue;
+    if (e.value_has_vars)
+      finished = ControlBytes(client.interp.SubstituteVariables(e.value, st.no_locals));
+    ApplyMarks(st, e, key, e.value_has_vars ? finished : e.value);
+    std::swap(st.framed, st.result);
+  }
+  std::string out(st.framed, kBreak.size(), st.framed.size() - 2 * kBreak.size());
+  if (autostats) AnnotateItems(client, out);
+  return out;
+}
 
 }  // namespace tarnel

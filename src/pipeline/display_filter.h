@@ -1,17 +1,71 @@
 // Server text rewritten for display: replaces, gags, highlights and item
 // annotations.  Triggers still see the original text.
+//
+// The entries are the variables of the groups "replaces" and "highlights",
+// applied in the order of the variables list, each to the result of the
+// ones before.  A key matches visible text even when colour codes stand
+// between its letters; "^" anchors it at a line start and a final "$" (or
+// "^") at a line end.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "script/string_list.h"
 
 namespace tarnel {
 
 class Client;
 
-// What the filter keeps between chunks (caches of the entries it applies).
-struct DisplayFilterState {};
+// What the filter keeps between chunks: the entries prepared from their
+// variables (reused while a variable's line is unchanged) and work buffers,
+// so that a chunk costs no allocation per entry.
+struct DisplayFilterState {
+  enum class Kind : std::uint8_t { Replace, Gag, LineHighlight, WordHighlight };
 
+  struct Entry {
+    std::string line;  // the variables-list line this was prepared from
+    Kind kind = Kind::Replace;
+    std::string raw_key;      // as written in the variable's name
+    bool key_has_vars = false;
+    std::string key;          // anchors already turned into CR LF (when no vars)
+    bool key_lead = false;    // the key began with "^"
+    bool key_trail = false;   // the key ended with "$" or "^"
+    bool value_has_vars = false;
+    std::string value;        // replacement with "/esc", "/cr", "/lf" done
+    std::string colours;      // foreground and background codes of a highlight
+  };
+
+  // A match of the entry being applied: where its marker stands in the
+  // text, and whether it took a line break of the text itself (rather than
+  // one of the two that frame the text while matching).
+  struct Mark {
+    std::size_t pos;
+    bool took_leading_break;
+    bool took_trailing_break;
+  };
+
+  std::vector<Entry> entries;
+  // Where the entries stand in the variables list, valid while the list's
+  // layout stamp stays; while its change stamp stays, nothing changed.
+  std::vector<int> positions;
+  std::uint64_t layout_stamp = 0;
+  std::uint64_t changes_stamp = 0;
+  std::string framed;  // CR LF + text + CR LF
+  std::string marked;  // the text with the matches cut out
+  std::string result;
+  std::string span;
+  std::vector<Mark> marks;
+  TStringList no_locals;
+};
+
+// Applies the replaces, gags and highlights to one chunk of server text.
 std::string DisplayFilter(Client& client, std::string_view text);
+
+// The filter's last step while the group "autostats" is on: names of known
+// items get their statistics.  It belongs to the stats database.
+void AnnotateItems(Client& client, std::string& text);
 
 }  // namespace tarnel

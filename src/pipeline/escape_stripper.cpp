@@ -1,5 +1,7 @@
 #include "pipeline/escape_stripper.h"
 
+#include <cstring>
+
 namespace tarnel {
 
 namespace {
@@ -49,15 +51,20 @@ bool EscapeStripper::Feed(unsigned char c, bool& overflowed) {
 int EscapeStripper::StripInto(std::string_view text, std::string& out) {
   int overflows = 0;
   out.reserve(out.size() + text.size());
-  for (char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (!state_.inside && c != 27) {
-      out += ch;
-      continue;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (!state_.inside) {
+      // Text up to the next ESC goes through unchanged, in one piece.
+      const void* esc = std::memchr(text.data() + i, 27, text.size() - i);
+      const std::size_t end = esc == nullptr ? text.size() : static_cast<std::size_t>(static_cast<const char*>(esc) - text.data());
+      out.append(text.substr(i, end - i));
+      i = end;
+      if (i == text.size()) break;
     }
     bool over = false;
-    if (Feed(c, over)) out += ch;
+    if (Feed(static_cast<unsigned char>(text[i]), over)) out += text[i];
     if (over) ++overflows;
+    ++i;
   }
   return overflows;
 }

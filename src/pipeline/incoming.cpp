@@ -1,5 +1,7 @@
 #include "pipeline/incoming.h"
 
+#include <array>
+
 #include "interp/client.h"
 #include "interp/words.h"
 #include "pipeline/display_filter.h"
@@ -10,7 +12,101 @@ namespace {
 
 constexpr std::string_view kGa = "\x01\x01";
 
+// The bytes that interrupt a run of plain text while a line is built.
+constexpr auto kLineBreakers = [] {
+  std::array<bool, 256> table{};
+  table['\x1b'] = table['\r'] = table['\n'] = true;
+  return table;
+}();
+
+// Whether variable substitution could change the pattern: only a "%"
+// followed by the start of a name can (a capture such as "%1" cannot).  The
+// test takes in more than the interpreter's name rules, never less.
+bool MayReferenceVariable(std::string_view pattern) {
+  for (std::size_t i = pattern.find('%'); i != std::string_view::npos;
+       i = pattern.find('%', i + 1)) {
+    if (i + 1 >= pattern.size()) break;
+    const auto c = static_cast<unsigned char>(pattern[i + 1]);
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80) return true;
+  }
+  return false;
+}
+
+std::string WithEscapes(std::string pattern) {
+  if (pattern.find("/esc") == std::string::npos) return pattern;
+  return ReplaceAll(pattern, "/esc", "\x1b");
+}
+
+// The bytes a pattern can only match when the subject holds each of them:
+// all but the capture markers.
+ByteSet Literals(std::string_view pattern) {
+  ByteSet set;
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] >= '0' &&
+        pattern[i + 1] <= '9') {
+      ++i;
+      continue;
+    }
+    set.Add(static_cast<unsigned char>(pattern[i]));
+  }
+  return set;
+}
+
+// The line as a pattern sees it (LF and CR stand where "^" and "$" match),
+// built once per line.
+struct Subject {
+  const std::string& line;
+  std::string text;
+  ByteSet bytes;
+
+  const std::string& Text() {
+    if (text.empty()) {
+      text.reserve(line.size() + 2);
+      text += '\n';
+      text += line;
+      text += '\r';
+      // Two sets filled in turn, so that a byte seldom waits for the store
+      // of the byte before it.
+      std::uint64_t b[2][4] = {};
+      const std::size_t n = text.size();
+      std::size_t i = 0;
+      for (; i + 1 < n; i += 2) {
+        const auto c0 = static_cast<unsigned char>(text[i]);
+        const auto c1 = static_cast<unsigned char>(text[i + 1]);
+        b[0][c0 >> 6] |= std::uint64_t{1} << (c0 & 63);
+        b[1][c1 >> 6] |= std::uint64_t{1} << (c1 & 63);
+      }
+      if (i < n) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        b[0][c >> 6] |= std::uint64_t{1} << (c & 63);
+      }
+      for (int k = 0; k < 4; ++k) bytes.bits[k] = b[0][k] | b[1][k];
+    }
+    return text;
+  }
+};
+
 }  // namespace
+
+// Line texts are used again rather than freed: the queue takes thousands
+// of lines a second.
+void Incoming::NewEntry() {
+  clean_.push_back(TakeSpare());
+  raw_.push_back(TakeSpare());
+}
+
+std::string Incoming::TakeSpare() {
+  if (spare_.empty()) return {};
+  std::string s = std::move(spare_.back());
+  spare_.pop_back();
+  return s;
+}
+
+void Incoming::Recycle(std::string&& s) {
+  if (spare_.size() >= 8 || s.capacity() > 4096) return;
+  s.clear();
+  spare_.push_back(std::move(s));
+}
 
 void Incoming::StartStats(std::string marker, std::string text) {
   if (StatsRunning()) return;
@@ -20,85 +116,109 @@ void Incoming::StartStats(std::string marker, std::string text) {
 
 void Incoming::ProcessIncoming(std::string_view chunk) {
   const std::string prompt = client_.store.Var("global._prompt");
-  const bool ends_with_prompt = !prompt.empty() && chunk.size() >= prompt.size() &&
-                                chunk.substr(chunk.size() - prompt.size()) == prompt;
+  const bool ends_with_prompt = !prompt.empty() && chunk.ends_with(prompt);
 
-  std::string display;
-  std::string lines;
-  if (chunk.find(kGa) == std::string_view::npos) {
-    display.assign(chunk);
-    lines.assign(chunk);
-  } else {
-    display = ReplaceAll(chunk, kGa, "");
-    lines = ReplaceAll(chunk, kGa, "\r\n");
+  // The display copy loses the GA markers; in the line copy a GA ends the
+  // line.
+  std::string display_copy, lines_copy;
+  std::string_view display = chunk, lines = chunk;
+  if (chunk.find(kGa) != std::string_view::npos) {
+    display = display_copy = ReplaceAll(chunk, kGa, "");
+    lines = lines_copy = ReplaceAll(chunk, kGa, "\r\n");
   }
 
-  if (clean_.empty()) {
-    clean_.emplace_back();
-    raw_.emplace_back();
-  }
+  if (clean_.empty()) NewEntry();
   const bool previews = !client_.store.Preview().Empty();
-  std::string clean_acc, raw_acc;
-  for (const char ch : lines) {
+  // Bytes are appended to the last entries as they come.  A preview trigger
+  // may inject text, which lands there too, before the rest of this chunk,
+  // just as if the rest had waited in an accumulator.
+  bool unfinished = false;
+  const char* p = lines.data();
+  const char* const end = p + lines.size();
+  while (p < end) {
+    if (!line_stripper_.Inside()) {
+      // Plain text up to the next escape or line end goes in one piece.
+      const char* q = p;
+      while (q < end && !kLineBreakers[static_cast<unsigned char>(*q)]) ++q;
+      if (q != p) {
+        raw_.back().append(p, static_cast<std::size_t>(q - p));
+        clean_.back().append(p, static_cast<std::size_t>(q - p));
+        unfinished = true;
+        p = q;
+        continue;
+      }
+    }
+    const char ch = *p++;
     if (ch == '\n') {
-      raw_.back() += raw_acc;
       raw_.back() += '\n';
-      clean_.back() += clean_acc;
-      clean_.emplace_back();
-      raw_.emplace_back();
-      clean_acc.clear();
-      raw_acc.clear();
+      NewEntry();
+      unfinished = false;
       if (previews) {
-        // The entry just closed is the one before the new last entry.
+        // Copies: a trigger may inject text that runs the trigger loop and
+        // takes this entry off the queue.
         const std::string c = clean_[clean_.size() - 2];
         const std::string r = raw_[raw_.size() - 2];
         PreviewTriggers(c, r);
       }
     } else if (ch == '\r') {
-      raw_acc += ch;
+      raw_.back() += ch;
+      unfinished = true;
     } else {
-      raw_acc += ch;
+      raw_.back() += ch;
+      unfinished = true;
       bool overflow = false;
-      if (line_stripper_.Feed(static_cast<unsigned char>(ch), overflow)) clean_acc += ch;
+      if (line_stripper_.Feed(static_cast<unsigned char>(ch), overflow)) clean_.back() += ch;
     }
   }
-  if (!clean_acc.empty() || !raw_acc.empty()) {
-    if (clean_.empty()) {  // a preview trigger may have emptied nothing, but be safe
-      clean_.emplace_back();
-      raw_.emplace_back();
-    }
-    clean_.back() += clean_acc;
-    raw_.back() += raw_acc;
-    if (previews) {
-      const std::string c = clean_.back();
-      const std::string r = raw_.back();
-      PreviewTriggers(c, r);
-    }
+  if (unfinished && previews) {
+    const std::string c = clean_.back();
+    const std::string r = raw_.back();
+    PreviewTriggers(c, r);
   }
-  if (ends_with_prompt) {
-    clean_.emplace_back();
-    raw_.emplace_back();
-  }
+  if (ends_with_prompt) NewEntry();
 
   client_.PrintText(DisplayFilter(client_, display));
 
   if (in_trigger_loop_) return;
   in_trigger_loop_ = true;
   while (clean_.size() > 1) {
-    const std::string clean = clean_.front();
-    const std::string raw = raw_.front();
+    // Nothing but this loop touches the first entry while its triggers run
+    // (injected text goes to the last one), so it can be moved out.
+    std::string clean = std::move(clean_.front());
+    std::string raw = std::move(raw_.front());
     if (!clean.empty()) {
-      TStringList& vars = client_.store.Variables();
-      vars.SetValue("global._currow_clean", clean);
-      vars.SetValue("global._currow_esc", raw);
+      SetLineVariable(currow_clean_, clean);
+      SetLineVariable(currow_esc_, raw);
       RunTriggers(clean, raw, false);
       AccumulateStats(clean);
-      vars.SetValue("global._lastrow", clean);
+      SetLineVariable(lastrow_, clean);
     }
     clean_.pop_front();
     raw_.pop_front();
+    Recycle(std::move(clean));
+    Recycle(std::move(raw));
   }
   in_trigger_loop_ = false;
+}
+
+// What SetValue does, without looking the name up while the list keeps its
+// layout (the values change with every line, the layout seldom).
+void Incoming::SetLineVariable(VariableSlot& slot, const std::string& value) {
+  TStringList& vars = client_.store.Variables();
+  if (slot.index < 0 || slot.layout != vars.LayoutChanges()) {
+    slot.index = vars.IndexOfName(slot.name);
+    slot.layout = vars.LayoutChanges();
+  }
+  if (slot.index < 0 || value.empty()) {
+    vars.SetValue(slot.name, value);
+    slot.index = -1;
+    return;
+  }
+  std::string line;
+  const std::string_view name = slot.name;
+  line.reserve(name.size() + 1 + value.size());
+  line.append(name).append("=").append(value);
+  vars.Put(slot.index, std::move(line));
 }
 
 void Incoming::AccumulateStats(const std::string& clean) {
@@ -119,43 +239,112 @@ void Incoming::PreviewTriggers(const std::string& clean, const std::string& raw)
   RunTriggers(clean, raw, true);
 }
 
-void Incoming::RunTriggers(const std::string& clean, const std::string& raw, bool preview) {
-  TStringList& list = preview ? client_.store.Preview() : client_.store.Triggers();
-  TStringList no_locals;
+void Incoming::Refresh(TriggerCache& cache, const TStringList& list) {
+  if (cache.valid && cache.stamp == list.Changes()) return;
+  cache.items.clear();
+  cache.items.resize(static_cast<std::size_t>(list.Count()));
   for (int k = 0; k < list.Count(); ++k) {
-    const std::string entry = list[k];
+    const std::string_view entry = list[k];
+    ParsedTrigger& t = cache.items[static_cast<std::size_t>(k)];
     const auto dot = entry.find('.');
-    const std::string_view group =
-        dot == std::string::npos ? std::string_view(entry) : std::string_view(entry).substr(0, dot);
-    if (!preview && (group == "preview" || !client_.store.GroupOn(group))) continue;
+    t.group.assign(dot == std::string_view::npos ? entry : entry.substr(0, dot));
+    t.preview_group = t.group == "preview";
     const auto eq = entry.find('=');
-    if (eq == std::string::npos) continue;
-    const std::size_t name_start = dot != std::string::npos && dot < eq ? dot + 1 : 0;
-    std::string pattern = entry.substr(name_start, eq - name_start);
-    std::string command = entry.substr(eq + 1);
+    if (eq == std::string_view::npos) continue;
+    t.usable = true;
+    const std::size_t name_start = dot != std::string_view::npos && dot < eq ? dot + 1 : 0;
+    t.pattern.assign(entry.substr(name_start, eq - name_start));
+    t.command.assign(entry.substr(eq + 1));
+    // "^" and "$" become the LF and CR that frame every subject.
+    if (!t.pattern.empty() && t.pattern.front() == '^') t.pattern.front() = '\n';
+    if (!t.pattern.empty() && (t.pattern.back() == '$' || t.pattern.back() == '^'))
+      t.pattern.back() = '\r';
+    if (MayReferenceVariable(t.pattern)) {
+      t.variables.emplace(t.pattern);
+    } else {
+      t.pattern = WithEscapes(std::move(t.pattern));
+      t.raw_subject = t.pattern.find('\x1b') != std::string::npos;
+      t.literals = Literals(t.pattern);
+    }
+  }
+  cache.quick.assign(cache.items.size(), QuickTest());
+  for (std::size_t k = 0; k < cache.items.size(); ++k) {
+    const ParsedTrigger& t = cache.items[k];
+    QuickTest& q = cache.quick[k];
+    if (!t.usable) continue;
+    if (t.variables) {
+      q.kind = QuickTest::Always;
+    } else {
+      q.kind = t.raw_subject ? QuickTest::RawBytes : QuickTest::CleanBytes;
+      q.bytes = t.literals;
+    }
+  }
+  cache.stamp = list.Changes();
+  cache.valid = true;
+}
 
-    if (!pattern.empty() && pattern.front() == '^') pattern.front() = '\n';
-    if (!pattern.empty() && (pattern.back() == '$' || pattern.back() == '^')) pattern.back() = '\r';
-    pattern = client_.interp.SubstituteVariables(pattern, no_locals);
-    if (pattern.find("/esc") != std::string::npos) pattern = ReplaceAll(pattern, "/esc", "\x1b");
-
-    std::string subject;
-    const std::string& line = pattern.find('\x1b') != std::string::npos ? raw : clean;
-    subject.reserve(line.size() + 2);
-    subject += '\n';
-    subject += line;
-    subject += '\r';
+void Incoming::RunTriggers(const std::string& clean, const std::string& raw, bool preview) {
+  ScriptStore& store = client_.store;
+  TStringList& list = preview ? store.Preview() : store.Triggers();
+  TriggerCache& cache = preview ? preview_cache_ : triggers_cache_;
+  Subject clean_subject{clean, {}, {}}, raw_subject{raw, {}, {}};
+  // The list is walked by position, as it stands at each step: a trigger's
+  // command may change it, and then the entries are taken apart anew.
+  Refresh(cache, list);
+  if (cache.items.empty()) return;
+  std::uint64_t groups_stamp = store.Groups().Changes();
+  clean_subject.Text();
+  for (std::size_t k = 0; k < cache.items.size(); ++k) {
+    // A byte of the pattern that the line lacks can never be matched; most
+    // triggers end here, so this test comes first.
+    const QuickTest& q = cache.quick[k];
+    if (q.kind == QuickTest::CleanBytes) {
+      if (!q.bytes.Within(clean_subject.bytes)) continue;
+    } else if (q.kind == QuickTest::RawBytes) {
+      raw_subject.Text();
+      if (!q.bytes.Within(raw_subject.bytes)) continue;
+    } else if (q.kind == QuickTest::Skip) {
+      continue;
+    }
+    ParsedTrigger& t = cache.items[k];
+    if (!preview) {
+      if (t.preview_group) continue;
+      const std::uint64_t stamp = groups_stamp;
+      if (!t.groups_known || t.groups_stamp != stamp) {
+        t.group_on = store.GroupOn(t.group);
+        t.groups_stamp = stamp;
+        t.groups_known = true;
+      }
+      if (!t.group_on) continue;
+    }
+    if (t.variables) {
+      bool changed = false;
+      const std::string& substituted = t.variables->Substitute(store.Variables(), changed);
+      if (changed) {
+        t.pattern = WithEscapes(substituted);
+        t.raw_subject = t.pattern.find('\x1b') != std::string::npos;
+        t.literals = Literals(t.pattern);
+      }
+    }
+    Subject& subject = t.raw_subject ? raw_subject : clean_subject;
+    const std::string& subject_text = subject.Text();
+    if (t.variables && !t.literals.Within(subject.bytes)) continue;
 
     captures_.Reset();
-    if (!MatchPattern(pattern, subject, captures_)) continue;
+    if (!MatchPattern(t.pattern, subject_text, captures_)) continue;
+    std::string command = t.command;
     for (int c = 0; c <= captures_.counter; ++c) {
       const auto& cap = captures_.items[c];
-      if (command.find(cap.Name()) != std::string::npos) command = ReplaceAll(command, cap.Name(), cap.text);
+      if (command.find(cap.Name()) != std::string::npos)
+        command = ReplaceAll(command, cap.Name(), cap.text);
     }
     if (command.empty()) continue;
     client_.interp.RaiseDepth();
     client_.ExecuteCommand(command, true);
     client_.interp.LowerDepth(!preview);
+    // Only a command can change the lists.
+    Refresh(cache, list);
+    groups_stamp = store.Groups().Changes();
   }
 }
 

@@ -2,16 +2,31 @@
 // through the triggers.
 #pragma once
 
+#include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "pipeline/escape_stripper.h"
 #include "pipeline/match_pattern.h"
+#include "pipeline/pattern_variables.h"
 
 namespace tarnel {
 
 class Client;
+class TStringList;
+
+// A set of byte values.
+struct ByteSet {
+  std::uint64_t bits[4] = {};
+  void Add(unsigned char c) { bits[c >> 6] |= std::uint64_t{1} << (c & 63); }
+  bool Within(const ByteSet& other) const {
+    return ((bits[0] & ~other.bits[0]) | (bits[1] & ~other.bits[1]) | (bits[2] & ~other.bits[2]) |
+            (bits[3] & ~other.bits[3])) == 0;
+  }
+};
 
 class Incoming {
  public:
@@ -31,18 +46,66 @@ class Incoming {
   void StartStats(std::string marker, std::string text);
 
  private:
+  // A trigger entry taken apart once and kept until its list changes.
+  struct ParsedTrigger {
+    bool usable = false;  // the entry has a "="
+    bool preview_group = false;
+    std::string group;
+    // Anchors applied, variables substituted and "/esc" turned into ESC.
+    std::string pattern;
+    bool raw_subject = false;  // the pattern holds ESC: match the raw line
+    ByteSet literals;          // of the pattern
+    // A pattern that may reference variables is made anew from them for
+    // every line (and only rebuilt when they changed).
+    std::optional<PatternVariables> variables;
+    std::string command;
+    // The group's switch, as of the groups list with this stamp.
+    std::uint64_t groups_stamp = 0;
+    bool groups_known = false;
+    bool group_on = false;
+  };
+  // Where a variable this loop writes for every line stands in the list.
+  struct VariableSlot {
+    const char* name;
+    int index = -1;
+    std::uint64_t layout = 0;
+  };
+  // What the walk looks at first for every trigger, kept small and together.
+  struct QuickTest {
+    enum Kind : std::uint8_t { Skip, CleanBytes, RawBytes, Always };
+    ByteSet bytes;  // the pattern's literals, for CleanBytes and RawBytes
+    Kind kind = Skip;
+  };
+  struct TriggerCache {
+    bool valid = false;
+    std::uint64_t stamp = 0;
+    std::vector<ParsedTrigger> items;
+    std::vector<QuickTest> quick;
+  };
+
   void PreviewTriggers(const std::string& clean, const std::string& raw);
   void RunTriggers(const std::string& clean, const std::string& raw, bool preview);
   void AccumulateStats(const std::string& clean);
+  void SetLineVariable(VariableSlot& slot, const std::string& value);
+  void NewEntry();
+  std::string TakeSpare();
+  void Recycle(std::string&& s);
+  static void Refresh(TriggerCache& cache, const TStringList& list);
 
   Client& client_;
   std::deque<std::string> clean_;
   std::deque<std::string> raw_;
+  std::vector<std::string> spare_;  // emptied line texts, kept for their storage
   // Line building keeps its own escape state from chunk to chunk, so a
   // colour code cut between two reads never leaks into a clean line.
   EscapeStripper line_stripper_;
   bool in_trigger_loop_ = false;
   CaptureList captures_;
+  TriggerCache triggers_cache_;
+  TriggerCache preview_cache_;
+  VariableSlot currow_clean_{"global._currow_clean"};
+  VariableSlot currow_esc_{"global._currow_esc"};
+  VariableSlot lastrow_{"global._lastrow"};
   std::string stats_marker_;
   std::string stats_text_;
 };

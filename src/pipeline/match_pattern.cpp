@@ -1,5 +1,7 @@
 #include "pipeline/match_pattern.h"
 
+#include <cstring>
+
 namespace tarnel {
 
 namespace {
@@ -12,12 +14,13 @@ std::string_view StripLineEnds(std::string_view s) {
 
 }  // namespace
 
-bool MatchPattern(std::string_view pattern_in, std::string_view subject, CaptureList& captures) {
-  // Positions are 0-based here; the pattern may grow by one CR when it ends
-  // with a capture, so the capture runs to the end of the line.
-  std::string pattern_copy;
-  std::string_view p = pattern_in;
-  const std::string_view s = subject;
+bool MatchPattern(std::string_view p, std::string_view s, CaptureList& captures) {
+  // Positions are 0-based here.  A pattern that ends with a capture is read
+  // as if a CR followed it (m grows by one), so the capture runs to the end
+  // of the line.
+  std::size_t m = p.size();
+  const std::size_t n = s.size();
+  const auto at = [&](std::size_t k) { return k < p.size() ? p[k] : '\r'; };
   std::size_t i = 0, j = 0;
   bool capturing = false, matching = false;
   std::size_t start = 0;    // where the open capture begins in the subject
@@ -36,38 +39,43 @@ bool MatchPattern(std::string_view pattern_in, std::string_view subject, Capture
     c.text.assign(text);
   };
 
-  while (j < s.size() && i < p.size()) {
-    const char c = p[i];
-    if (c == '%' && i + 1 < p.size() && p[i + 1] >= '0' && p[i + 1] <= '9') {
+  while (j < n && i < m) {
+    const char c = at(i);
+    if (c == '%' && i + 1 < m && at(i + 1) >= '0' && at(i + 1) <= '9') {
       if (capturing) {
         if (!matching) return false;  // two captures with nothing between them
         close_capture();
         capturing = matching = false;
         continue;
       }
-      name = p[i + 1];
+      name = at(i + 1);
       i += 2;
       literal = i;
       start = j;
       capturing = true;
       matching = false;
-      if (i >= p.size()) {
-        pattern_copy.assign(p);
-        pattern_copy += '\r';
-        p = pattern_copy;
-      }
+      if (i >= m) m = p.size() + 1;
       continue;
     }
     if (c == s[j]) {
       matching = true;
       ++i;
-    } else {
-      matching = false;
-      i = literal;
+      ++j;
+      continue;
     }
-    ++j;
+    matching = false;
+    if (i == literal) {
+      // Nothing of this run matched yet, so every byte up to the next one
+      // equal to c would fail the same way: go straight there.
+      const void* hit = std::memchr(s.data() + j + 1, static_cast<unsigned char>(c), n - j - 1);
+      j = hit == nullptr ? n : static_cast<std::size_t>(static_cast<const char*>(hit) - s.data());
+    } else {
+      // The byte that broke a partial match is not tried again as a start.
+      i = literal;
+      ++j;
+    }
   }
-  if (i < p.size() || !(capturing || matching)) return false;
+  if (i < m || !(capturing || matching)) return false;
   if (capturing) close_capture();
   return true;
 }

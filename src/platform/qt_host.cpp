@@ -39,6 +39,17 @@ QtHost::QtHost() {
   }
 }
 
+void QtHost::Attach(Client* client) {
+  client_ = client;
+  socket_.SetTarget(client ? &client->connection : nullptr);
+}
+
+void QtHost::SocketOpen(const std::string& host, int port) { socket_.Open(host, port); }
+
+void QtHost::SocketClose() { socket_.Close(); }
+
+void QtHost::SocketSend(std::string_view bytes) { socket_.Send(bytes); }
+
 QTimer* QtHost::Timer(TimerId id) {
   switch (id) {
     case TimerId::Tick: return &tick_;

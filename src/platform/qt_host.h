@@ -1,11 +1,13 @@
 // The parts of the Host that both front ends take from Qt: the event pump,
-// the clock, the three timers, the debug channel and the folders.
+// the clock, the three timers, the game connection's socket, the debug
+// channel and the folders.
 #pragma once
 
 #include <QObject>
 #include <QTimer>
 
 #include "interp/host.h"
+#include "platform/qt_socket.h"
 
 namespace tarnel {
 
@@ -16,11 +18,15 @@ class QtHost : public QObject, public Host {
  public:
   QtHost();
   // Events are delivered to this client.
-  void Attach(Client* client) { client_ = client; }
+  void Attach(Client* client);
 
   void ProcessMessages() override;
   void StartTimer(TimerId id, int interval_ms) override;
   void StopTimer(TimerId id) override;
+  void SocketOpen(const std::string& host, int port) override;
+  void SocketClose() override;
+  void SocketSend(std::string_view bytes) override;
+  QtSocket& Socket() { return socket_; }
   void DebugOutput(std::string_view text) override;
   std::string ExecutableDir() const override;
   std::string UserConfigDir() const override;
@@ -33,6 +39,7 @@ class QtHost : public QObject, public Host {
   QTimer tick_;
   QTimer second_;
   QTimer completion_;
+  QtSocket socket_;
   bool debug_ = false;
 };
 

@@ -1,5 +1,7 @@
 #include "script/string_list.h"
 
+#include <atomic>
+
 #include "script/text_file.h"
 #include "text/case_fold.h"
 
@@ -38,6 +40,12 @@ std::string_view TStringList::ShortOf(std::string_view name) {
   return dot == std::string_view::npos ? name : name.substr(dot + 1);
 }
 
+void TStringList::Touch(bool layout) {
+  static std::atomic<std::uint64_t> next_stamp{0};
+  changes_ = ++next_stamp;
+  if (layout) layout_changes_ = changes_;
+}
+
 // strict: the rule of Add (a short name must not be empty); otherwise the
 // rule of a rebuild.
 void TStringList::IndexLine(int i, bool strict) {
@@ -62,6 +70,7 @@ void TStringList::RebuildIndexes() {
 
 int TStringList::Add(std::string line) {
   lines_.push_back(std::move(line));
+  Touch(true);
   const int i = Count() - 1;
   IndexLine(i, true);
   return i;
@@ -71,6 +80,7 @@ void TStringList::Insert(int i, std::string line) {
   if (i < 0) i = 0;
   if (i > Count()) i = Count();
   lines_.insert(lines_.begin() + i, std::move(line));
+  Touch(true);
   RebuildIndexes();
 }
 
@@ -80,17 +90,20 @@ void TStringList::Put(int i, std::string line) {
   const bool same_name = text::SameText(NameOf(slot), NameOf(line)) &&
                          (slot.find('=') == std::string::npos) == (line.find('=') == std::string::npos);
   slot = std::move(line);
+  Touch(!same_name);
   if (!same_name) RebuildIndexes();
 }
 
 void TStringList::DeleteAt(int i) {
   if (i < 0 || i >= Count()) return;
   lines_.erase(lines_.begin() + i);
+  Touch(true);
   RebuildIndexes();
 }
 
 void TStringList::Clear() {
   lines_.clear();
+  Touch(true);
   full_.clear();
   short_.clear();
 }

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -22,6 +23,14 @@ class TStringList {
   bool Empty() const { return lines_.empty(); }
   const std::string& operator[](int i) const { return lines_[static_cast<std::size_t>(i)]; }
   const std::vector<std::string>& Lines() const { return lines_; }
+  // A stamp that changes with every change of the lines and is never
+  // reused (a copy carries it along with the lines), so a reader can keep
+  // what it derived from the lines while the stamp stays the same.
+  std::uint64_t Changes() const { return changes_; }
+  // The same for the layout alone: lines added, removed, moved or renamed.
+  // While it stays, a name is found at the same position (values may have
+  // changed).
+  std::uint64_t LayoutChanges() const { return layout_changes_; }
 
   // Append a line; the indexes learn its names (first wins).
   int Add(std::string line);
@@ -45,6 +54,7 @@ class TStringList {
         kept.push_back(std::move(line));
     }
     lines_ = std::move(kept);
+    Touch(true);
     RebuildIndexes();
     return removed;
   }
@@ -87,10 +97,13 @@ class TStringList {
   };
   using Index = std::unordered_map<std::string, int, FoldHash, FoldEqual>;
 
+  void Touch(bool layout);
   void IndexLine(int i, bool strict);
   void RebuildIndexes();
 
   std::vector<std::string> lines_;
+  std::uint64_t changes_ = 0;
+  std::uint64_t layout_changes_ = 0;
   Index full_;
   Index short_;
 };

@@ -4,6 +4,8 @@
 //   @bare                 start with an empty store (default: the default profile)
 //   @connected            the connection is open
 //   @pump <command>       the next message-loop turn runs this command
+//   @server <bytes>       the bytes arrive from the server (\e ESC, \r CR,
+//                         \n LF, \\ backslash, \xHH any byte)
 //   > <command>           run as typed in the command line (echo on)
 //   >0 <command>          run with echo off
 //   | <line>              expected output of the command above, line by line
@@ -48,6 +50,32 @@ TStringList* ListByWord(Client& c, const std::string& word) {
   if (word == "group") return &c.store.Groups();
   if (word == "preview") return &c.store.Preview();
   return nullptr;
+}
+
+// The escapes of an @server line turned into bytes.
+std::string ServerBytes(const std::string& written) {
+  const std::string s = text::Utf8ToCp1251(written);
+  std::string out;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (s[i] != '\\' || i + 1 >= s.size()) {
+      out += s[i];
+      continue;
+    }
+    const char e = s[++i];
+    if (e == 'e') {
+      out += '\x1b';
+    } else if (e == 'r') {
+      out += '\r';
+    } else if (e == 'n') {
+      out += '\n';
+    } else if (e == 'x' && i + 2 < s.size()) {
+      out += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      out += e;
+    }
+  }
+  return out;
 }
 
 class InterpCase : public ::testing::TestWithParam<std::string> {};
@@ -132,6 +160,13 @@ TEST_P(InterpCase, Runs) {
     } else if (line.rfind("@pump ", 0) == 0) {
       const std::string queued = text::Utf8ToCp1251(line.substr(6));
       host.pump.push_back([&client, queued] { client.ExecuteCommand(queued, true); });
+    } else if (line.rfind("@server ", 0) == 0) {
+      check();
+      command = line;
+      command_line = n + 1;
+      host.main.clear();
+      client.incoming.ProcessIncoming(ServerBytes(line.substr(8)));
+      have_command = true;
     } else if (line == "@bare" || line.empty() || line[0] == '#') {
       continue;
     } else {

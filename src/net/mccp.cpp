@@ -1,0 +1,206 @@
+#include "net/mccp.h"
+
+#include <zlib.h>
+
+#include <cstring>
+#include <exception>
+
+namespace tarnel {
+
+namespace {
+
+constexpr char kIac = '\xFF';
+constexpr std::string_view kWillCompress("\xFF\xFB\x55", 3);
+constexpr std::string_view kWillCompress2("\xFF\xFB\x56", 3);
+constexpr std::string_view kStartV1("\xFF\xFA\x55\xFB\xF0", 5);
+constexpr std::string_view kStartV2("\xFF\xFA\x56\xFF\xF0", 5);
+constexpr std::string_view kServerSequences[] = {kWillCompress, kWillCompress2, kStartV1, kStartV2};
+
+constexpr std::string_view kDoCompress("\xFF\xFD\x55", 3);
+constexpr std::string_view kDontCompress("\xFF\xFE\x55", 3);
+constexpr std::string_view kDoCompress2("\xFF\xFD\x56", 3);
+
+// One inflate call writes at most this much.
+constexpr uInt kOutputStep = 0xFFFF;
+
+// Whether the tail of a chunk is the beginning of an offer or a start.
+bool CutSequence(std::string_view tail) {
+  for (const std::string_view seq : kServerSequences)
+    if (tail.size() < seq.size() && seq.substr(0, tail.size()) == tail) return true;
+  return false;
+}
+
+// Scans plain text for the server's offers and start sequences, appending
+// the text without them to out.  Returns the position just after a start
+// sequence, where the compressed stream begins, or the end of the text.
+std::size_t ScanNegotiation(MccpState& st, std::string_view in, std::string& out) {
+  const std::size_t n = in.size();
+  std::size_t copied = 0;
+  std::size_t i = 0;
+  const auto remove = [&](std::size_t length) {
+    out.append(in.substr(copied, i - copied));
+    i += length;
+    copied = i;
+  };
+  while (i < n) {
+    const void* hit = std::memchr(in.data() + i, kIac, n - i);
+    if (hit == nullptr) break;
+    i = static_cast<std::size_t>(static_cast<const char*>(hit) - in.data());
+    if (i + 1 < n && in[i + 1] == kIac) {  // an escaped 0xFF data byte
+      i += 2;
+      continue;
+    }
+    const std::string_view at = in.substr(i);
+    if (at.starts_with(kWillCompress)) {
+      st.pending_v1 = st.v2_offered ? -1 : 1;
+      remove(kWillCompress.size());
+    } else if (at.starts_with(kWillCompress2)) {
+      st.pending_v2 = true;
+      st.v2_offered = true;
+      remove(kWillCompress2.size());
+    } else if (at.starts_with(kStartV1)) {
+      remove(kStartV1.size());
+      st.mode = 1;
+      ++st.starts;
+      st.marks.push_back({out.size(), false});
+      return i;
+    } else if (at.starts_with(kStartV2)) {
+      remove(kStartV2.size());
+      st.mode = 2;
+      ++st.starts;
+      st.marks.push_back({out.size(), false});
+      return i;
+    } else if (CutSequence(at)) {
+      out.append(in.substr(copied, i - copied));
+      st.held.assign(at);
+      return n;
+    } else {
+      ++i;
+    }
+  }
+  out.append(in.substr(copied));
+  return n;
+}
+
+}  // namespace
+
+void InflateStreamDeleter::operator()(z_stream_s* stream) const {
+  inflateEnd(stream);
+  delete stream;
+}
+
+std::string MccpFilter(MccpState& st, std::string_view chunk) {
+  st.marks.clear();
+  if (st.error) {
+    st.marks.push_back({0, true});
+    return std::string(chunk);
+  }
+  std::string joined;
+  if (!st.held.empty()) {
+    joined = std::move(st.held);
+    st.held.clear();
+    joined.append(chunk);
+    chunk = joined;
+  }
+  std::string out;
+  bool failed = false;
+  while (!chunk.empty()) {
+    if (st.mode == 0) {
+      chunk.remove_prefix(ScanNegotiation(st, chunk, out));
+      continue;
+    }
+    std::size_t used = 0;
+    const std::string text = MccpInflate(st, chunk, used);
+    if (st.error) {
+      failed = true;
+      st.marks.push_back({out.size() + st.failed_at, true});
+    }
+    out += text;
+    if (used == 0) break;  // cannot happen with zlib; never spin
+    chunk.remove_prefix(used);
+  }
+  st.error = failed;
+  return out;
+}
+
+std::string MccpInflate(MccpState& st, std::string_view bytes, std::size_t& used) {
+  st.error = false;
+  st.failed_at = 0;
+  used = bytes.size();
+  if (bytes.empty()) return {};
+  try {
+    if (st.broken) {
+      st.error = true;
+      return std::string(bytes);
+    }
+    if (!st.stream) {
+      auto fresh = std::make_unique<z_stream_s>();
+      if (inflateInit(fresh.get()) != Z_OK) {
+        st.error = true;
+        return std::string(bytes);
+      }
+      st.stream.reset(fresh.release());
+    }
+    z_stream_s& z = *st.stream;
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+    z.avail_in = static_cast<uInt>(bytes.size());
+    std::string out;
+    for (;;) {
+      const std::size_t call_start = bytes.size() - z.avail_in;
+      const std::size_t old = out.size();
+      out.resize(old + kOutputStep);
+      z.next_out = reinterpret_cast<Bytef*>(out.data() + old);
+      z.avail_out = kOutputStep;
+      const int rc = inflate(&z, Z_SYNC_FLUSH);
+      out.resize(old + (kOutputStep - z.avail_out));
+      if (rc == Z_STREAM_END) {
+        // The server ended compression; what follows is plain text.
+        used = bytes.size() - z.avail_in;
+        st.stream.reset();
+        st.mode = 0;
+        return out;
+      }
+      if (rc != Z_OK && rc != Z_BUF_ERROR) {
+        // What could not be inflated is shown as it came, so nothing the
+        // server sent is silently lost.
+        st.error = true;
+        st.failed_at = out.size();
+        out.append(bytes.substr(call_start));
+        return out;
+      }
+      const bool drained = z.avail_out != 0;
+      if (drained && (z.avail_in == 0 || rc == Z_BUF_ERROR)) return out;
+      if (out.size() >= kMccpMaxInflated) {
+        st.error = true;
+        st.failed_at = out.size();
+        st.broken = true;
+        st.stream.reset();
+        return out;
+      }
+    }
+  } catch (const std::exception&) {
+    st.error = true;
+    st.failed_at = 0;
+    return std::string(bytes);
+  }
+}
+
+std::string MccpAnswer(MccpState& st) {
+  if (st.pending_v1 == 1) {
+    st.pending_v1 = 0;
+    return std::string(kDoCompress);
+  }
+  if (st.pending_v1 == -1) {
+    st.pending_v1 = 0;
+    return std::string(kDontCompress);
+  }
+  if (st.pending_v2) {
+    st.pending_v2 = false;
+    return std::string(kDoCompress2);
+  }
+  return {};
+}
+
+void MccpReset(MccpState& st) { st = MccpState(); }
+
+}  // namespace tarnel

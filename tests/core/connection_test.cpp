@@ -1,0 +1,165 @@
+// The connection's commands and socket events, driven by hand on a host
+// whose socket only records what it is asked to do.
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+#include "../support/zlib_stream.h"
+#include "test_host.h"
+#include "text/cp1251.h"
+
+namespace tarnel::test {
+namespace {
+
+using namespace literals;
+
+struct SocketHost : TestHost {
+  std::vector<std::string> calls;
+  void SocketOpen(const std::string& host, int port) override {
+    calls.push_back("open " + host + ":" + std::to_string(port));
+  }
+  void SocketClose() override { calls.push_back("close"); }
+};
+
+class ConnectionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    client_.DefaultProfile();
+    client_.store.Variables().SetValue("global._logfile", "");
+    client_.RefreshPanels();
+  }
+  Connection& Conn() { return client_.connection; }
+  void Connect(const std::string& host = "mud", int port = 4000) {
+    client_.ExecuteCommand("/connect " + host + " " + std::to_string(port), false);
+    Conn().OnConnecting();
+    Conn().OnConnected();
+  }
+  std::string Shown() { return Render(host_.main); }
+
+  SocketHost host_;
+  Client client_{host_};
+};
+
+TEST_F(ConnectionTest, ConnectRefusesBadParametersAndLeavesTheConnectionAlone) {
+  Connect();
+  host_.calls.clear();
+  for (const char* bad :
+       {"/connect somehost", "/connect somehost abc", "/connect somehost 0", "/connect a 1 c",
+        "/connect \"\" 4000", "/connect somehost 70000", "/connect somehost -23"}) {
+    host_.main.clear();
+    client_.ExecuteCommand(bad, false);
+    EXPECT_EQ(Shown(), "\\e[0;37m** <stamp> ** Ошибка в параметрах, /man /connect для справки.\n")
+        << bad;
+  }
+  EXPECT_TRUE(host_.calls.empty());
+  EXPECT_TRUE(Conn().Active());
+}
+
+TEST_F(ConnectionTest, ANewConnectClosesTheOldOneFirst) {
+  Connect();
+  host_.main.clear();
+  host_.calls.clear();
+  client_.ExecuteCommand("/connect somehost 4001", false);
+  Conn().OnConnecting();
+  EXPECT_EQ(host_.calls, (std::vector<std::string>{"close", "open somehost:4001"}));
+  EXPECT_EQ(Shown(),
+            "\\e[0;37m** <stamp> ** Текущее соединение разорвано.\n"
+            "\\e[0;37m** <stamp> ** Попытка соединения с somehost:4001...\n");
+  EXPECT_TRUE(Conn().Connecting());
+  // "/disconnect" and "/zap" close without a message of their own.
+  host_.main.clear();
+  client_.ExecuteCommand("/zap", false);
+  EXPECT_EQ(Shown(), "\\e[0;37m** <stamp> ** Текущее соединение разорвано.\n");
+  client_.ExecuteCommand("/disconnect", false);
+  EXPECT_EQ(Shown(), "\\e[0;37m** <stamp> ** Текущее соединение разорвано.\n");
+}
+
+TEST_F(ConnectionTest, ConnectingRunsEveryGroupsStartUpScriptAndSetsTheCaption) {
+  TStringList& vars = client_.store.Variables();
+  TStringList& groups = client_.store.Groups();
+  groups.SetValue("group.default", "on");
+  groups.Add("group.quiet=off");
+  groups.Add("group.plain=on");
+  vars.Add("quiet._init=/set ran.quiet=1");
+  vars.Add("default._init=/set ran.default=1;/echo hello");
+  client_.store.Macros().Add("plain.m=x");  // a group without a start-up script
+  client_.ExecuteCommand("/connect mud.example.org 4000", false);
+  Conn().OnConnected();
+  EXPECT_EQ(client_.store.Var("ran.quiet"), "1");
+  EXPECT_EQ(client_.store.Var("ran.default"), "1");
+  EXPECT_EQ(Shown(),
+            "\\e[0;37m** <stamp> ** Установлено соединение mud.example.org:4000.\nhello\n");
+  EXPECT_EQ(client_.store.Var("global._caption"), "mud.example.org:4000");
+  EXPECT_EQ(host_.Title(), "mud.example.org:4000");
+  EXPECT_EQ(client_.interp.CommandDepth, 0);
+  EXPECT_EQ(client_.interp.BusyIndicator(), '>');
+
+  // The server hangs up: the title goes back.
+  host_.main.clear();
+  Conn().OnDisconnected();
+  EXPECT_EQ(host_.Title(), "Tarnel MUD Client");
+  EXPECT_EQ(Shown(), "\\e[0;37m** <stamp> ** Текущее соединение разорвано.\n");
+  EXPECT_FALSE(Conn().Active());
+}
+
+TEST_F(ConnectionTest, AFailedAttemptReportsItsErrorNumberOnly) {
+  client_.ExecuteCommand("/connect mud 4000", false);
+  host_.main.clear();
+  Conn().OnError(ECONNREFUSED);
+  EXPECT_EQ(Shown(), "\\e[0;37m** <stamp> ** Ошибка " + std::to_string(ECONNREFUSED) + ".\n");
+  EXPECT_EQ(Conn().GetState(), Connection::State::Disconnected);
+  // A late disconnect notice of the failed attempt says nothing.
+  Conn().OnDisconnected();
+  EXPECT_EQ(Shown(), "\\e[0;37m** <stamp> ** Ошибка " + std::to_string(ECONNREFUSED) + ".\n");
+}
+
+TEST_F(ConnectionTest, LinesGoOutWithOneCrAndBytesUnchanged) {
+  client_.ExecuteCommand("north", true);
+  EXPECT_EQ(Shown(), "north\n\\e[0;37m** <stamp> ** Соединение не установлено.\n");
+  EXPECT_TRUE(host_.sent.empty());
+  Connect();
+  host_.main.clear();
+  client_.ExecuteCommand("north", true);
+  client_.ExecuteCommand("//quit", false);
+  client_.ExecuteCommand(std::string("скажи я"_cp), false);
+  client_.ExecuteCommand("/send {a;b}", false);
+  EXPECT_EQ(host_.sent,
+            (std::vector<std::string>{"north\r", "/quit\r", std::string("скажи я\r"_cp), "a;b\r"}));
+  EXPECT_EQ(Shown(), "north\na;b\n");
+}
+
+TEST_F(ConnectionTest, CompressionIsAnnouncedWhereItStartsAndReportedWhereItBreaks) {
+  Connect();
+  host_.main.clear();
+  Deflater server;
+  Conn().OnRead("abc\r\n" + std::string(kOfferV2) + std::string(kStartV2) +
+                server.Write("compressed\r\n"));
+  EXPECT_EQ(host_.sent, (std::vector<std::string>{std::string(kDoV2)}));
+  EXPECT_EQ(Shown(), "abc\n\n\\e[0;37m** <stamp> ** используется протокол MCCP.\ncompressed\n");
+  host_.main.clear();
+  Conn().OnRead("\xFF\x13garbage");
+  EXPECT_EQ(Shown(), "\n\\e[0;37m** <stamp> ** Ошибка: MCCP, ошибка при декомпрессии данных.\n" +
+                         Render("\xFF\x13garbage"));
+
+  // After the disconnect the next connection starts uncompressed.
+  Conn().OnDisconnected();
+  Connect();
+  host_.main.clear();
+  Conn().OnRead("plain\r\n");
+  EXPECT_EQ(Shown(), "plain\n");
+}
+
+TEST_F(ConnectionTest, WithCompressionSwitchedOffOffersStayInTheText) {
+  client_.store.Variables().SetValue("global._mccp", "off");
+  client_.RefreshPanels();
+  Connect();
+  host_.main.clear();
+  host_.sent.clear();
+  Conn().OnRead("x" + std::string(kOfferV2) + "\xFF\xFB\x01y");
+  EXPECT_TRUE(host_.sent.empty());
+  EXPECT_EQ(host_.main, "x" + std::string(kOfferV2) + "\xFF\xFB\x01y");
+}
+
+}  // namespace
+}  // namespace tarnel::test

@@ -1,0 +1,154 @@
+// The display filter against a plain, step-by-step reading of its rules, on
+// many generated chunks: keys at every offset, colour codes inside matches,
+// several matches per line, lines of every length.
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "pipeline/display_filter.h"
+#include "pipeline/escape_stripper.h"
+#include "test_host.h"
+
+namespace tarnel::test {
+namespace {
+
+constexpr char kMarker = '\x01';
+
+// One entry applied the slow way: match with a fresh escape reader at every
+// position, mark with a byte, then handle the markers one by one.
+std::string Reference(const std::string& text, const std::string& key, const std::string& kind,
+                      const std::string& arg) {
+  std::string w = "\r\n" + text + "\r\n";
+  std::size_t matches = 0;
+  for (std::size_t p = 0; p < w.size(); ++p) {
+    if (w[p] != key[0]) continue;
+    EscapeStripper stripper;
+    std::string candidate;
+    std::size_t q = p;
+    for (; q < w.size(); ++q) {
+      bool over = false;
+      if (stripper.Feed(static_cast<unsigned char>(w[q]), over)) candidate += w[q];
+      if (candidate.size() == key.size() ||
+          (!candidate.empty() && candidate.back() != key[candidate.size() - 1]))
+        break;
+    }
+    if (candidate != key) continue;
+    w.erase(p, q - p + 1);
+    w.insert(w.begin() + static_cast<long>(p), kMarker);
+    ++matches;
+  }
+  if (w.compare(0, 2, "\r\n") == 0) w.erase(0, 2);
+  if (w.size() >= 2 && w.compare(w.size() - 2, 2, "\r\n") == 0) w.resize(w.size() - 2);
+  if (matches == 0) return text;
+  std::size_t from = 0;
+  for (std::size_t m; (m = w.find(kMarker, from)) != std::string::npos;) {
+    w.erase(m, 1);
+    const std::size_t line_start = m == 0 ? 0 : (w.rfind('\n', m - 1) + 1);
+    if (kind == "replace") {
+      w.insert(m, arg);
+      from = m + arg.size();
+    } else if (kind == "gag") {
+      const auto lf = w.find('\n', m);
+      w.erase(line_start, lf == std::string::npos ? std::string::npos : lf + 1 - line_start);
+      from = line_start;
+    } else if (kind == "word") {
+      const std::string put = "\x1b[81m" + arg + key + "\x1b[82m";
+      w.insert(m, put);
+      from = m + put.size();
+    } else {  // whole line
+      w.insert(m, key);
+      const auto cr = w.find('\r', m + key.size());
+      const std::size_t end = cr == std::string::npos ? w.size() : cr;
+      EscapeStripper stripper;
+      std::string visible;
+      for (std::size_t i = line_start; i < end; ++i) {
+        bool over = false;
+        if (stripper.Feed(static_cast<unsigned char>(w[i]), over)) visible += w[i];
+      }
+      w.replace(line_start, end - line_start, "\x1b[81m" + arg + visible + "\x1b[82m");
+      from = line_start;
+    }
+  }
+  return w;
+}
+
+std::string RandomText(std::mt19937& rng) {
+  static const char* pieces[] = {"a", "b", "c", " ", "ab", "\r\n", "\x1b[1;31m", "\x1b[0m", "\x1b(B"};
+  std::string t;
+  const int n = static_cast<int>(rng() % 80);
+  for (int i = 0; i < n; ++i) t += pieces[rng() % 9];
+  return t;
+}
+
+std::string RandomKey(std::mt19937& rng) {
+  std::string k;
+  const int n = 1 + static_cast<int>(rng() % 3);
+  for (int i = 0; i < n; ++i) k += "abc"[rng() % 3];
+  return k;
+}
+
+TEST(DisplayFilter, AgreesWithTheStepByStepRulesOnGeneratedChunks) {
+  TestHost host;
+  Client client(host);
+  std::mt19937 rng(4321);
+  TStringList& vars = client.store.Variables();
+  for (int round = 0; round < 3000; ++round) {
+    const std::string text = RandomText(rng);
+    const std::string key = RandomKey(rng);
+    vars.Clear();
+    std::string kind, arg, expected;
+    switch (rng() % 4) {
+      case 0:
+        kind = "replace";
+        arg = "<" + key + ">";
+        vars.Add("replaces." + key + "=" + arg);
+        break;
+      case 1:
+        kind = "gag";
+        vars.Add("replaces." + key + "=/gag");
+        break;
+      case 2:
+        kind = "word";
+        arg = "\x1b[1;33m\x1b[41m";
+        vars.Add("highlights." + key + "=1 11 /w");
+        break;
+      default:
+        kind = "line";
+        arg = "\x1b[42m";
+        vars.Add("highlights." + key + "=2");
+        break;
+    }
+    ASSERT_EQ(Render(DisplayFilter(client, text)), Render(Reference(text, key, kind, arg)))
+        << "key " << key << " as " << kind << " on " << Render(text);
+  }
+}
+
+TEST(DisplayFilter, FindsKeysAtEveryOffsetOfALongChunk) {
+  TestHost host;
+  Client client(host);
+  client.store.Variables().Add("replaces.xy=[]");
+  for (std::size_t at = 0; at < 70; ++at) {
+    std::string text(80, '.');
+    text.replace(at, 2, "xy");
+    std::string colored = text;
+    colored.insert(at + 1, "\x1b[0m");  // a code between the two letters
+    std::string expected = text;
+    expected.replace(at, 2, "[]");
+    EXPECT_EQ(DisplayFilter(client, text), expected) << at;
+    EXPECT_EQ(DisplayFilter(client, colored), expected) << at;
+  }
+}
+
+TEST(DisplayFilter, LeavesTextAloneWithoutEntries) {
+  TestHost host;
+  Client client(host);
+  const std::string text = "\x1b[1mplain\r\nlines";
+  EXPECT_EQ(DisplayFilter(client, text), text);
+  client.store.Variables().Add("replaces._autosave=on");
+  client.store.Variables().Add("highlights._autosave=on");
+  EXPECT_EQ(DisplayFilter(client, "on _autosave"), "on _autosave");
+}
+
+}  // namespace
+}  // namespace tarnel::test

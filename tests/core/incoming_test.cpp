@@ -1,0 +1,167 @@
+// Server text through line assembly, preview and ordinary triggers.
+
+#include <gtest/gtest.h>
+
+#include "test_host.h"
+#include "text/cp1251.h"
+
+namespace tarnel::test {
+namespace {
+
+using namespace literals;
+
+class IncomingTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    client_.DefaultProfile();
+    client_.store.Triggers().Clear();
+    client_.store.Variables().SetValue("global._logfile", "");
+  }
+  // Straight into the list: "/set" would substitute the pattern's variables.
+  void Trigger(std::string_view line) {
+    client_.store.Triggers().Add("default." + std::string(line));
+  }
+  void In(std::string_view chunk) { client_.incoming.ProcessIncoming(chunk); }
+  std::string Var(std::string_view name) { return client_.store.Var(name); }
+  const std::deque<std::string>& Lines() { return client_.incoming.CleanLines(); }
+
+  TestHost host_;
+  Client client_{host_};
+};
+
+TEST_F(IncomingTest, LinesAreAssembledAcrossChunksAndEndAtLfPromptOrGa) {
+  Trigger("^%1$=/set seen={%1}");
+  In("Hello wor");
+  EXPECT_EQ(Var("default.seen"), "");
+  In("ld\r\nNext");
+  EXPECT_EQ(Var("default.seen"), "Hello world");
+  EXPECT_EQ(Var("global._currow_esc"), "Hello world\r\n");
+  ASSERT_EQ(Lines().size(), 1u);
+  EXPECT_EQ(Lines().back(), "Next");
+  In("\r\n");
+  // The prompt text ends a line at the end of a chunk only.
+  In("Your HP: 100> ");
+  EXPECT_EQ(Var("default.seen"), "Your HP: 100> ");
+  In("Your HP: 99>");
+  EXPECT_EQ(Var("default.seen"), "Your HP: 100> ");
+  In("\r\n");
+  // GA ends the line; the marker never reaches the screen.
+  host_.main.clear();
+  In("Name: \x01\x01");
+  EXPECT_EQ(Var("default.seen"), "Name: ");
+  EXPECT_EQ(host_.main, "Name: ");
+}
+
+TEST_F(IncomingTest, BlankLinesFireNothingAndLastRowLagsOneLine) {
+  Trigger("%1=/set during=%global._lastrow");
+  In("first\r\n");
+  In("second\r\n");
+  EXPECT_EQ(Var("default.during"), "first");
+  EXPECT_EQ(Var("global._lastrow"), "second");
+  In("\r\n");
+  EXPECT_EQ(Var("global._lastrow"), "second");
+  EXPECT_EQ(Var("default.during"), "first");
+}
+
+TEST_F(IncomingTest, AColourCodeCutBetweenChunksNeverReachesTheCleanLine) {
+  Trigger("^%1$=/set seen={%1}");
+  In("\x1b[1;3");
+  In("2mText\x1b[0m\r\n");
+  EXPECT_EQ(Var("default.seen"), "Text");
+  EXPECT_EQ(Var("global._currow_esc"), "\x1b[1;32mText\x1b[0m\r\n");
+}
+
+TEST_F(IncomingTest, AnchorsCapturesAndRawPatterns) {
+  Trigger(std::string("^Вы умерли$=/set rip=1"_cp));
+  Trigger(std::string("%1 говорит: %2=/echo %1 said %2"_cp));
+  Trigger("/esc[1;31m%1/esc[0m=/set red={%1}");
+  for (std::string_view line : {"Вы умерли.\r\n"_cp, "Тут Вы умерли\r\n"_cp}) In(line);
+  EXPECT_EQ(Var("default.rip"), "");
+  In("Вы умерли\r\n"_cp);
+  EXPECT_EQ(Var("default.rip"), "1");
+  host_.main.clear();
+  In("Вася говорит: привет\r\n"_cp);
+  EXPECT_NE(host_.main.find("Вася said привет\r\n"_cp), std::string::npos) << Render(host_.main);
+  In("a \x1b[1;31mdragon\x1b[0m here\r\n");
+  EXPECT_EQ(Var("default.red"), "dragon");
+}
+
+TEST_F(IncomingTest, GroupSwitchesAndTriggerChangesTakeEffectAtTheNextStep) {
+  TStringList& trig = client_.store.Triggers();
+  TStringList& groups = client_.store.Groups();
+  trig.Add("fight.%1 attacks=/set hit={%1}");
+  groups.Add("group.fight=off");
+  In("orc attacks\r\n");
+  EXPECT_EQ(Var("default.hit"), "");
+  client_.ExecuteCommand("/set group fight=on", false);
+  In("troll attacks\r\n");
+  EXPECT_EQ(Var("default.hit"), "troll");
+
+  // A trigger that switches a later one's group off in the middle of the
+  // walk: the later one no longer fires on this very line.
+  groups.Add("group.b=on");
+  trig.Add("b.stop=/set group fight=off");
+  trig.Add("fight.stop=/set late=1");
+  In("stop\r\n");
+  EXPECT_EQ(Var("default.late"), "");
+  // A trigger added by a trigger is walked on the same line.
+  groups.Add("group.c=on");
+  trig.Add("c.grow=/set trig d.grow={/set grown=1}");
+  In("grow\r\n");
+  EXPECT_EQ(Var("default.grown"), "1");
+}
+
+TEST_F(IncomingTest, APatternFollowsItsVariablesFromLineToLine) {
+  client_.ExecuteCommand("/set target=orc", false);
+  Trigger("%1 hits %target=/set by={%1}");
+  In("wolf hits orc\r\n");
+  EXPECT_EQ(Var("default.by"), "wolf");
+  client_.ExecuteCommand("/set target=troll", false);
+  In("bear hits orc\r\n");
+  EXPECT_EQ(Var("default.by"), "wolf");
+  In("bear hits troll\r\n");
+  EXPECT_EQ(Var("default.by"), "bear");
+  // A variable that goes away leaves its name in the pattern.
+  client_.ExecuteCommand("/free target", false);
+  In("fox hits target\r\n");
+  EXPECT_EQ(Var("default.by"), "fox");
+}
+
+TEST_F(IncomingTest, PreviewTriggersRunBeforeDisplayAndOnlyThere) {
+  struct Spy : TestHost {
+    Client* client = nullptr;
+    std::string at_display;
+    void TerminalWritten(TerminalId id, std::string_view text) override {
+      if (id == TerminalId::Main && at_display.empty())
+        at_display = client->store.Var("default.shouts");
+      TestHost::TerminalWritten(id, text);
+    }
+  } spy;
+  Client c(spy);
+  spy.client = &c;
+  c.DefaultProfile();
+  c.store.Variables().SetValue("global._logfile", "");
+  c.ExecuteCommand("/set shouts=0", false);
+  c.ExecuteCommand("/set trig preview.%1 shouts=/inc shouts", false);
+  spy.at_display.clear();
+  c.incoming.ProcessIncoming("guard shouts\r\n");
+  EXPECT_EQ(spy.at_display, "1");
+  EXPECT_EQ(c.store.Var("default.shouts"), "1");
+  // A line that comes in two pieces is previewed twice, once unfinished.
+  c.incoming.ProcessIncoming("guard shouts");
+  c.incoming.ProcessIncoming(" again\r\n");
+  EXPECT_EQ(c.store.Var("default.shouts"), "3");
+}
+
+TEST_F(IncomingTest, TextInjectedByATriggerIsProcessedAfterTheLinesQueued) {
+  client_.ExecuteCommand("/set order=x", false);
+  Trigger("^ping$=/emulate pong;/set order=%order ping");
+  Trigger("^pong$=/set order=%order pong");
+  Trigger("^last$=/set order=%order last");
+  In("ping\r\nlast\r\n");
+  EXPECT_EQ(Var("default.order"), "x ping last pong");
+  EXPECT_EQ(client_.interp.CommandDepth, 0);
+}
+
+}  // namespace
+}  // namespace tarnel::test
