@@ -1,6 +1,7 @@
 #include "pipeline/incoming.h"
 
 #include <array>
+#include <cstring>
 
 #include "interp/client.h"
 #include "interp/words.h"
@@ -22,6 +23,27 @@ constexpr auto kLineBreakers = [] {
 // Whether variable substitution could change the pattern: only a "%"
 // followed by the start of a name can (a capture such as "%1" cannot).  The
 // test takes in more than the interpreter's name rules, never less.
+// The first ESC, CR or LF from p on, or end.  Eight bytes at a time skip
+// text without control bytes, which is nearly all of it.
+const char* FindLineBreaker(const char* p, const char* end) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+  for (;;) {
+    while (end - p >= 8) {
+      std::uint64_t x;
+      std::memcpy(&x, p, 8);
+      // Some byte below 0x20 in these eight?
+      if (((x - kOnes * 0x20) & ~x & kHighs) != 0) break;
+      p += 8;
+    }
+    // Byte by byte up to the control byte the wide scan found.
+    const char* stop = end - p >= 8 ? p + 8 : end;
+    while (p < stop && static_cast<unsigned char>(*p) >= 0x20) ++p;
+    if (p == end || kLineBreakers[static_cast<unsigned char>(*p)]) return p;
+    ++p;  // a control byte that breaks nothing
+  }
+}
+
 bool MayReferenceVariable(std::string_view pattern) {
   for (std::size_t i = pattern.find('%'); i != std::string_view::npos;
        i = pattern.find('%', i + 1)) {
@@ -103,7 +125,7 @@ std::string Incoming::TakeSpare() {
 }
 
 void Incoming::Recycle(std::string&& s) {
-  if (spare_.size() >= 8 || s.capacity() > 4096) return;
+  if (spare_.size() >= 4096 || s.capacity() > 4096) return;
   s.clear();
   spare_.push_back(std::move(s));
 }
@@ -138,13 +160,25 @@ void Incoming::ProcessIncoming(std::string_view chunk) {
   while (p < end) {
     if (!line_stripper_.Inside()) {
       // Plain text up to the next escape or line end goes in one piece.
-      const char* q = p;
-      while (q < end && !kLineBreakers[static_cast<unsigned char>(*q)]) ++q;
+      const char* q = FindLineBreaker(p, end);
       if (q != p) {
         raw_.back().append(p, static_cast<std::size_t>(q - p));
         clean_.back().append(p, static_cast<std::size_t>(q - p));
         unfinished = true;
         p = q;
+        continue;
+      }
+    }
+    // A whole colour code goes to the raw line in one piece and nothing of it
+    // to the clean line, as the stripper would have it byte by byte.
+    if (*p == '\x1b' && !line_stripper_.Inside() && end - p > 2 && p[1] == '[') {
+      const char* q = p + 2;
+      auto collected = [](char c) { return c == ' ' || c == ';' || c == '?' || (c >= '0' && c <= '9'); };
+      while (q < end && q - p < 200 && collected(*q)) ++q;
+      if (q < end && q - p < 200 && *q != '\r' && *q != '\n') {
+        raw_.back().append(p, static_cast<std::size_t>(q + 1 - p));
+        unfinished = true;
+        p = q + 1;
         continue;
       }
     }
@@ -214,11 +248,7 @@ void Incoming::SetLineVariable(VariableSlot& slot, const std::string& value) {
     slot.index = -1;
     return;
   }
-  std::string line;
-  const std::string_view name = slot.name;
-  line.reserve(name.size() + 1 + value.size());
-  line.append(name).append("=").append(value);
-  vars.Put(slot.index, std::move(line));
+  vars.SetValueAt(slot.index, value);
 }
 
 void Incoming::AccumulateStats(const std::string& clean) {

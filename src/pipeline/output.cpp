@@ -47,7 +47,10 @@ std::string Output::SystemMessage(std::string_view text) const {
 }
 
 void Output::PrintText(std::string_view text) {
-  const std::string shown = RemoveHiddenLines(text);
+  // Most texts hold no hidden line and are used as they are.
+  std::string without_hidden;
+  std::string_view shown = text;
+  if (text.find("##\xC2\xFB") != std::string_view::npos) shown = without_hidden = RemoveHiddenLines(text);
   Host& host = client_.host;
   client_.main_screen.ScrollCount = 0;
   client_.main_screen.FeedText(shown);
@@ -79,7 +82,8 @@ void Output::WriteLog(std::string_view text) {
     WriteMainDirect(line);
     return;
   }
-  std::string plain;
+  std::string& plain = log_buffer_;
+  plain.clear();
   const int overflows = stripper_.StripInto(text, plain);
   for (int i = 0; i < overflows; ++i) client_.host.Beep();
   bool ok = true;

@@ -32,6 +32,7 @@ class Output {
 
   Client& client_;
   EscapeStripper stripper_;
+  std::string log_buffer_;
 };
 
 // Every stretch from a hidden-line marker up to and including the next LF

@@ -94,6 +94,15 @@ void TStringList::Put(int i, std::string line) {
   if (!same_name) RebuildIndexes();
 }
 
+void TStringList::SetValueAt(int i, std::string_view value) {
+  if (i < 0 || i >= Count()) return;
+  std::string& slot = lines_[static_cast<std::size_t>(i)];
+  const auto eq = slot.find('=');
+  if (eq == std::string::npos) return;
+  slot.replace(eq + 1, std::string::npos, value);
+  Touch(false);
+}
+
 void TStringList::DeleteAt(int i) {
   if (i < 0 || i >= Count()) return;
   lines_.erase(lines_.begin() + i);

@@ -38,6 +38,9 @@ class TStringList {
   void Insert(int i, std::string line);
   // Replace the line at i, keeping its position.
   void Put(int i, std::string line);
+  // Replace the value of the line at i, keeping its name (the line must have
+  // a "="); the line's storage is reused.
+  void SetValueAt(int i, std::string_view value);
   // Delete the line at i and rebuild both indexes.
   void DeleteAt(int i);
   // Deletes every line for which pred is true and rebuilds the indexes once;

@@ -21,7 +21,12 @@ constexpr std::array<bool, 256> kGlyph = MakeGlyphClass();
 
 TScreen::TScreen() {
   screen_.reserve(static_cast<std::size_t>(screen_rows_));
-  for (int r = 0; r < screen_rows_; ++r) screen_.push_back(std::make_unique<TLine>());
+  for (int r = 0; r < screen_rows_; ++r) screen_.push_back(NewLine());
+}
+
+TScreen::LinePtr TScreen::NewLine() {
+  pool_.push_back(std::make_unique<TLine>());
+  return pool_.back().get();
 }
 
 TScreen::~TScreen() = default;
@@ -30,9 +35,9 @@ TScreen::~TScreen() = default;
 // Storage
 
 TLine* TScreen::RowLine(int row) {
-  if (row >= 0) return screen_[static_cast<std::size_t>(std::min(row, screen_rows_ - 1))].get();
+  if (row >= 0) return screen_[static_cast<std::size_t>(std::min(row, screen_rows_ - 1))];
   if (row < -history_rows_) return nullptr;
-  return HistorySlot(-row - 1).get();
+  return HistorySlot(-row - 1);
 }
 
 const TLine* TScreen::RowLine(int row) const { return const_cast<TScreen*>(this)->RowLine(row); }
@@ -71,8 +76,16 @@ std::vector<TScreen::LinePtr> TScreen::TakeStore() {
 void TScreen::PutStore(std::vector<LinePtr> store, int rows, int history) {
   const std::size_t total = static_cast<std::size_t>(rows + history);
   store.reserve(total);
-  while (store.size() < total) store.push_back(std::make_unique<TLine>());
-  store.resize(total);
+  while (store.size() < total) store.push_back(NewLine());
+  if (store.size() > total) {
+    // The lines that fall off the far end are freed.
+    std::vector<LinePtr> dropped(store.begin() + static_cast<long>(total), store.end());
+    std::sort(dropped.begin(), dropped.end());
+    std::erase_if(pool_, [&](const std::unique_ptr<TLine>& line) {
+      return std::binary_search(dropped.begin(), dropped.end(), line.get());
+    });
+    store.resize(total);
+  }
   screen_.clear();
   screen_.resize(static_cast<std::size_t>(rows));
   for (int r = 0; r < rows; ++r)
@@ -118,7 +131,7 @@ void TScreen::ApplyBackColor(TLine& line) const {
 void TScreen::ScrollRegionUp() {
   const auto top = static_cast<std::size_t>(region_top_);
   const auto bottom = static_cast<std::size_t>(region_bottom_);
-  LinePtr taken;
+  LinePtr taken = nullptr;
   // A history of one line could never hold a line (its only slot is the
   // spare), so it scrolls like no history at all.
   if (history_rows_ >= 2) {
@@ -137,6 +150,14 @@ void TScreen::ScrollRegionUp() {
   screen_[bottom] = std::move(taken);
   if (ScrollCount > INT_MIN) --ScrollCount;
   AllDirty = true;
+  // Once the history is full the next scroll reuses the line that is now the
+  // oldest but one; it has not been touched for a long time, so it is
+  // fetched while the next line is written.
+  if (history_rows_ >= 3 && -history_top_ >= history_rows_ - 1) {
+    const TLine* next = HistorySlot(history_rows_ - 2);
+    for (std::size_t off = 0; off < sizeof(TLine); off += 64)
+      __builtin_prefetch(reinterpret_cast<const char*>(next) + off, 1);
+  }
 }
 
 void TScreen::ScrollRegionDown() {
@@ -321,12 +342,38 @@ int TScreen::FeedText(std::string_view text) {
   const auto* p = reinterpret_cast<const std::uint8_t*>(text.data());
   const auto* const end = p + text.size();
   while (p < end) {
-    if (kGlyph[*p] && literal_count_ == 0 && !in_escape_ && !TranslateIn) {
-      const auto* const run = p;
-      do ++p;
-      while (p < end && kGlyph[*p]);
-      starts += PutRun(run, static_cast<std::size_t>(p - run));
-      continue;
+    if (literal_count_ == 0 && !in_escape_ && !TranslateIn) {
+      if (kGlyph[*p]) {
+        const auto* const run = p;
+        ++p;
+        // Eight bytes at a time while none is a control byte.
+        while (end - p >= 8) {
+          std::uint64_t x;
+          std::memcpy(&x, p, 8);
+          if (((x - 0x2020202020202020ULL) & ~x & 0x8080808080808080ULL) != 0) break;
+          p += 8;
+        }
+        while (p < end && kGlyph[*p]) ++p;
+        starts += PutRun(run, static_cast<std::size_t>(p - run));
+        continue;
+      }
+      // A whole control sequence in the text is collected in one go; the
+      // byte-by-byte path gives the same result, only slower.
+      if (*p == 0x1B && end - p > 2 && p[1] == '[') {
+        const auto* q = p + 2;
+        while (q < end && q - p - 1 < kMaxSequence - 1 &&
+               (*q == ' ' || *q == ';' || *q == '?' || (*q >= '0' && *q <= '9')))
+          ++q;
+        if (q < end && q - p - 1 < kMaxSequence - 1 &&
+            !(*q == ' ' || *q == ';' || *q == '?' || (*q >= '0' && *q <= '9'))) {
+          seq_length_ = static_cast<int>(q - p - 1);
+          std::memcpy(seq_, p + 1, static_cast<std::size_t>(seq_length_));
+          in_escape_ = true;
+          starts += DispatchEscape(*q);
+          p = q + 1;
+          continue;
+        }
+      }
     }
     starts += FeedByte(*p++);
   }

@@ -45,8 +45,18 @@ struct TLine {
   // Always the full 301 cells: hidden cells must not keep old text that a
   // wider screen would show later.
   void Clear(CellAttribute attr) {
-    std::memset(Chars, ' ', sizeof Chars);
-    std::memset(Attrs, attr, sizeof Attrs);
+    // Wide stores beat the string instruction a constant-size memset turns
+    // into; scrolling clears a line for every line of text.
+    const std::uint64_t blanks = 0x2020202020202020ULL;
+    const std::uint64_t attrs = 0x0101010101010101ULL * attr;
+    for (std::size_t i = 0; i + 8 <= sizeof Chars; i += 8) {
+      std::memcpy(Chars + i, &blanks, 8);
+      std::memcpy(Attrs + i, &attrs, 8);
+    }
+    for (std::size_t i = sizeof Chars / 8 * 8; i < sizeof Chars; ++i) {
+      Chars[i] = ' ';
+      Attrs[i] = attr;
+    }
   }
 };
 
@@ -165,7 +175,10 @@ class TScreen {
   std::function<void(TScreen&)> CursorVisibilityHandler;  // mode ?25 changed
 
  private:
-  using LinePtr = std::unique_ptr<TLine>;
+  // Rows hold plain pointers so that scrolling moves them as plain data; the
+  // lines themselves belong to pool_.
+  using LinePtr = TLine*;
+  LinePtr NewLine();
 
   int PutRun(const std::uint8_t* s, std::size_t n);
   void WrapToNextRow();
@@ -230,6 +243,7 @@ class TScreen {
   int literal_count_ = 0;
   unsigned debug_counter_ = 0;
 
+  std::vector<std::unique_ptr<TLine>> pool_;  // owns every line
   std::vector<LinePtr> screen_;   // index = row
   std::vector<LinePtr> history_;  // ring of HistoryRows lines
   std::size_t history_head_ = 0;
