@@ -36,6 +36,8 @@ class Client {
   TScreen history_screen;
   // TARNEL.ini
   TStringList settings;
+  // The item stats database: item name "=" record text.
+  TStringList StatsList;
 
   void ExecuteCommand(std::string_view text, bool echo) { interp.ExecuteCommand(text, echo); }
   void PrintText(std::string_view text) { output.PrintText(text); }

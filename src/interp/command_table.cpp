@@ -66,9 +66,9 @@ CommandHandler FindCommand(std::string_view word) {
       {"/appendmap", CmdNotYet}, {"/location", CmdNotYet}, {"/navigate", CmdNotYet},
       {"/nav", CmdNotYet}, {"/flag", CmdNotYet},
       // Stats database.
-      {"/stats", CmdNotYet}, {"/addstats", CmdNotYet}, {"/parsestats", CmdNotYet},
-      {"/loadstats", CmdNotYet}, {"/savestats", CmdNotYet}, {"/appendstats", CmdNotYet},
-      {"/clearstats", CmdNotYet},
+      {"/stats", CmdStats}, {"/addstats", CmdAddStats}, {"/parsestats", CmdParseStats},
+      {"/loadstats", CmdLoadStats}, {"/savestats", CmdSaveStats}, {"/appendstats", CmdAppendStats},
+      {"/clearstats", CmdClearStats},
       // Query and output windows.
       {"/query", CmdNotYet}, {"/openquery", CmdNotYet}, {"/closequery", CmdNotYet},
       {"/window", CmdNotYet}, {"/textout", CmdNotYet}, {"/commandline", CmdNotYet},

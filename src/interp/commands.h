@@ -80,6 +80,14 @@ void CmdStrRepl(Client&, const CommandCall&);
 // Display filter.
 void CmdHighlight(Client&, const CommandCall&);
 void CmdGag(Client&, const CommandCall&);
+// Stats database.
+void CmdStats(Client&, const CommandCall&);
+void CmdAddStats(Client&, const CommandCall&);
+void CmdParseStats(Client&, const CommandCall&);
+void CmdLoadStats(Client&, const CommandCall&);
+void CmdSaveStats(Client&, const CommandCall&);
+void CmdAppendStats(Client&, const CommandCall&);
+void CmdClearStats(Client&, const CommandCall&);
 // Connection.
 void CmdConnect(Client&, const CommandCall&);
 void CmdDisconnect(Client&, const CommandCall&);
