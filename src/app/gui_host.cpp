@@ -66,6 +66,13 @@ void GuiHost::ShowEmulatorPanel() {
   if (form_) form_->ShowEmulatorPanel();
 }
 
+void GuiHost::OpenEntryEditor(EntryKind kind) {
+  // The editor shows this list when it opens; the query panel gives way.
+  if (!form_) return;
+  form_->EditorKind = kind;
+  form_->CloseQueryPanel();
+}
+
 void GuiHost::ClearSelection(TerminalId id) {
   if (!form_) return;
   TEmulVT* vt = id == TerminalId::Main ? form_->EmulVT1 : form_->EmulVT2;

@@ -28,6 +28,7 @@ class GuiHost : public QtHost {
   void RequestClose() override;
   void FocusMainWindow() override;
   void ShowEmulatorPanel() override;
+  void OpenEntryEditor(EntryKind kind) override;
   void ClearSelection(TerminalId id) override;
   void InsertPendingKey() override;
   void Beep() override;

@@ -11,6 +11,7 @@
 #include <QSplitter>
 #include <QTabBar>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,19 @@ class TMainForm : public QMainWindow {
 
   CommandHistory history;
   TStringList KeyNames;
+
+  // The map view's keys (Ctrl with the keypad, Alt+Backspace, releasing
+  // Ctrl); the map view fills them in.
+  struct MapKeys {
+    std::function<void(int)> MoveRows;     // +1 down, -1 up
+    std::function<void(int)> MoveColumns;  // +1 right, -1 left
+    std::function<void(int)> ChangeLevel;  // +1 up, -1 down
+    std::function<void(int)> Zoom;         // one step of the zoom slider
+    std::function<void()> Centre;
+    std::function<void()> TakeBack;        // the last recorded room
+  } Map;
+  // The entry editor's list, as the last editor command chose it.
+  std::optional<EntryKind> EditorKind;
 
   // Key handlers of the window and of the command line.
   bool FormKeyDown(QKeyEvent& e);

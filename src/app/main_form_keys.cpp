@@ -64,7 +64,10 @@ bool TMainForm::FormKeyDown(QKeyEvent& e) {
 
   switch (code) {
     case vk::kBack:
-      if (alt) consumed = true;  // takes back the last recorded room (map)
+      if (alt) {
+        if (Map.TakeBack) Map.TakeBack();
+        consumed = true;
+      }
       break;
     case vk::kReturn:
       if (alt && activated_ && client_.Ready()) {
@@ -96,7 +99,20 @@ bool TMainForm::FormKeyDown(QKeyEvent& e) {
     case vk::kNumpad2: case vk::kNumpad8: case vk::kNumpad4: case vk::kNumpad6:
     case vk::kNumpad9: case vk::kNumpad3: case vk::kAdd: case vk::kSubtract:
       // Ctrl with the keypad moves and zooms the map view.
-      if (ctrl) consumed = true;
+      if (ctrl) {
+        auto call = [](const std::function<void(int)>& f, int step) {
+          if (f) f(step);
+        };
+        if (code == vk::kNumpad2) call(Map.MoveRows, 1);
+        if (code == vk::kNumpad8) call(Map.MoveRows, -1);
+        if (code == vk::kNumpad4) call(Map.MoveColumns, -1);
+        if (code == vk::kNumpad6) call(Map.MoveColumns, 1);
+        if (code == vk::kNumpad9) call(Map.ChangeLevel, 1);
+        if (code == vk::kNumpad3) call(Map.ChangeLevel, -1);
+        if (code == vk::kAdd) call(Map.Zoom, 1);
+        if (code == vk::kSubtract) call(Map.Zoom, -1);
+        consumed = true;
+      }
       break;
     default:
       break;
@@ -143,7 +159,7 @@ bool TMainForm::FormKeyPress(QKeyEvent& e) {
 
 void TMainForm::FormKeyUp(QKeyEvent& e) {
   const Qt::KeyboardModifiers m = e.modifiers();
-  // (Releasing Ctrl also centres the map view.)
+  if (e.key() == Qt::Key_Control && Map.Centre) Map.Centre();
   const bool ctrl = m & Qt::ControlModifier;
   const bool alt = m & Qt::AltModifier;
   const bool shift = m & Qt::ShiftModifier;

@@ -192,8 +192,11 @@ TEST_F(MainFormTest, HotkeysFireByTheirKeyNames) {
   EXPECT_EQ(form_->Edit1->text(), "");
   // With Ctrl the keypad moves the map and never fires a hotkey.
   host_.printed.clear();
+  int rows_moved = 0;
+  form_->Map.MoveRows = [&](int step) { rows_moved += step; };
   QTest::keyClick(form_->Edit1, Qt::Key_8, Qt::KeypadModifier | Qt::ControlModifier);
   EXPECT_EQ(host_.printed, "");
+  EXPECT_EQ(rows_moved, -1);
   // The plain digit 8 is another key.
   QTest::keyClick(form_->Edit1, Qt::Key_8);
   QApplication::processEvents();
