@@ -4,20 +4,12 @@
 
 #include "interp/client.h"
 #include "interp/interpreter.h"
+#include "interp/variable_names.h"
 #include "interp/words.h"
 #include "text/case_fold.h"
 
 namespace tarnel {
 
-namespace {
-
-bool IsNameStart(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 192;
-}
-
-bool IsNameChar(unsigned char c) { return IsNameStart(c) || (c >= '0' && c <= '9') || c == '.'; }
-
-}  // namespace
 
 std::string Interpreter::SubstituteVariables(std::string_view text, TStringList& LocalVars) {
   if (text.find('%') == std::string_view::npos) return std::string(text);

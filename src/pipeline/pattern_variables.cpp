@@ -1,19 +1,10 @@
 #include "pipeline/pattern_variables.h"
 
+#include "interp/variable_names.h"
 #include "script/string_list.h"
 
 namespace tarnel {
 
-namespace {
-
-// The interpreter's name rules.
-bool IsNameStart(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 192;
-}
-
-bool IsNameChar(unsigned char c) { return IsNameStart(c) || (c >= '0' && c <= '9') || c == '.'; }
-
-}  // namespace
 
 PatternVariables::PatternVariables(std::string_view text) {
   // The same walk as the interpreter's substitution: references count only

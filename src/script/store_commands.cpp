@@ -155,6 +155,31 @@ void IncDec(Client& c, const CommandCall& call, int sign) {
   if (text::SameText(name, "global._tick")) RestartTick(c, value);
 }
 
+// The optional kind word of "/set" and "/free" and the entry text after it.
+// The group words hand the rest to `group` instead.  Nothing when the
+// command is done with (a group handled or the parameter error shown).
+struct KindAndEntry {
+  EntryKind kind;
+  std::string entry;
+};
+
+std::optional<KindAndEntry> SplitKind(Client& c, const CommandCall& call,
+                                      void (*group)(Client&, std::string)) {
+  std::string k, r;
+  SplitFirstWord(call.params, k, r);
+  auto kw = KindWord(k);
+  if (!kw) return KindAndEntry{EntryKind::Variables, call.params};
+  if (*kw == EntryKind::Groups) {
+    group(c, r);
+    return std::nullopt;
+  }
+  if (r.empty()) {
+    c.ParamError(call.word);
+    return std::nullopt;
+  }
+  return KindAndEntry{*kw, r};
+}
+
 }  // namespace
 
 void CmdSet(Client& c, const CommandCall& call) {
@@ -163,22 +188,10 @@ void CmdSet(Client& c, const CommandCall& call) {
     c.ParamError(call.word);
     return;
   }
-  std::string k, r;
-  SplitFirstWord(p, k, r);
-  EntryKind kind = EntryKind::Variables;
-  std::string entry = p;
-  if (auto kw = KindWord(k)) {
-    if (*kw == EntryKind::Groups) {
-      SetGroup(c, r);
-      return;
-    }
-    if (r.empty()) {
-      c.ParamError(call.word);
-      return;
-    }
-    kind = *kw;
-    entry = r;
-  }
+  const auto split = SplitKind(c, call, SetGroup);
+  if (!split) return;
+  const EntryKind kind = split->kind;
+  const std::string& entry = split->entry;
   const auto eq = entry.find('=');
   if (eq == std::string::npos) {
     c.ParamError(call.word);
@@ -267,23 +280,10 @@ void CmdFree(Client& c, const CommandCall& call) {
     c.ParamError(call.word);
     return;
   }
-  std::string k, r;
-  SplitFirstWord(p, k, r);
-  EntryKind kind = EntryKind::Variables;
-  std::string entry = p;
-  if (auto kw = KindWord(k)) {
-    if (*kw == EntryKind::Groups) {
-      FreeGroup(c, r);
-      return;
-    }
-    if (r.empty()) {
-      c.ParamError(call.word);
-      return;
-    }
-    kind = *kw;
-    entry = r;
-  }
-  const std::string name = WithDefaultGroup(Unquote(entry));
+  const auto split = SplitKind(c, call, FreeGroup);
+  if (!split) return;
+  const EntryKind kind = split->kind;
+  const std::string name = WithDefaultGroup(Unquote(split->entry));
   TStringList* list = &c.store.List(kind);
   if (StartsWith(name, "local.")) {
     if (kind == EntryKind::Variables) list = &call.LocalVars;
