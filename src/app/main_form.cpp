@@ -15,6 +15,7 @@
 #include "platform/qt_host.h"
 #include "script/text_file.h"
 #include "stats/popup_text.h"
+#include "stats/stats_database.h"
 #include "text/cp1251.h"
 
 namespace tarnel {
@@ -38,6 +39,7 @@ QFont TerminalFont(int pixels) {
 TMainForm::TMainForm(Client& client, GuiHost& host) : client_(client), host_(host) {
   setWindowTitle("TMC");
   KeyNames = BuildKeyNames();
+  StatsLookup = [this](const std::string& word) { return StatsValue(client_, word); };
   BuildLayout();
   BuildMenu();
   qApp->installEventFilter(this);

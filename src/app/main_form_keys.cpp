@@ -160,9 +160,11 @@ bool TMainForm::FormKeyPress(QKeyEvent& e) {
 void TMainForm::FormKeyUp(QKeyEvent& e) {
   const Qt::KeyboardModifiers m = e.modifiers();
   if (e.key() == Qt::Key_Control && Map.Centre) Map.Centre();
-  const bool ctrl = m & Qt::ControlModifier;
-  const bool alt = m & Qt::AltModifier;
-  const bool shift = m & Qt::ShiftModifier;
+  // The state after the release: the released modifier no longer counts
+  // (platforms differ in whether the event still carries it).
+  const bool ctrl = (m & Qt::ControlModifier) && e.key() != Qt::Key_Control;
+  const bool alt = (m & Qt::AltModifier) && e.key() != Qt::Key_Alt;
+  const bool shift = (m & Qt::ShiftModifier) && e.key() != Qt::Key_Shift;
   if ((!ctrl && !alt) || shift) HideStatsPopup();
 }
 

@@ -1,5 +1,6 @@
 #include "interp/client.h"
 
+#include "stats/stats_database.h"
 #include "text/cp1251.h"
 
 namespace tarnel {
@@ -24,7 +25,10 @@ Client::Client(Host& h)
   }
 }
 
-void Client::ParseStats(std::string_view) {}
+void Client::ParseStats(std::string_view text) {
+  // Collected game text without an item name stores nothing.
+  StoreStats(StatsList, text);
+}
 
 void Client::ParamError(std::string_view word) {
   Message(std::string("Ошибка в параметрах, /man "_cp) + std::string(word) +

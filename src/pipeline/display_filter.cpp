@@ -358,10 +358,6 @@ void ApplyMarks(State& st, const Entry& e, const Key& key, const std::string& va
 
 }  // namespace
 
-// Item annotations of the group "autostats" come with the stats database;
-// until then a chunk passes unchanged.
-void AnnotateItems(Client&, std::string&) {}
-
 std::string DisplayFilter(Client& client, std::string_view text) {
   State& st = client.display_filter;
   RefreshEntries(st, client.store.Variables());

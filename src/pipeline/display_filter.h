@@ -65,7 +65,8 @@ struct DisplayFilterState {
 std::string DisplayFilter(Client& client, std::string_view text);
 
 // The filter's last step while the group "autostats" is on: names of known
-// items get their statistics.  It belongs to the stats database.
+// items get their statistics.  It belongs to the stats database and lives
+// with it (stats/item_annotations.cpp).
 void AnnotateItems(Client& client, std::string& text);
 
 }  // namespace tarnel

@@ -168,5 +168,23 @@ TEST_F(TerminalViewTest, ModifierClicksPickWordsAndPhrases) {
   EXPECT_EQ(form_->Edit1->text(), "say ab ");
 }
 
+TEST_F(TerminalViewTest, HoveringAKnownItemWithCtrlShowsItsStats) {
+  form_->Panel5->resize(484, 454);
+  QApplication::processEvents();
+  client_->ExecuteCommand(std::string("/addstats меч,Тип:ОРУЖИЕ,Вес:5"_cp), false);
+  Row(4, std::string("  меч  "_cp));
+  TEmulVT* vt = form_->EmulVT1;
+  QTest::mouseMove(vt, Cell(4, 3));
+  QMouseEvent move(QEvent::MouseMove, QPointF(Cell(4, 3)), QPointF(vt->mapToGlobal(Cell(4, 3))),
+                   Qt::NoButton, Qt::NoButton, Qt::ControlModifier);
+  QApplication::sendEvent(vt, &move);
+  ASSERT_TRUE(form_->StatsPopup->isVisible());
+  EXPECT_EQ(form_->StatsPopup->text(), QString::fromUtf8("меч\nТип: ОРУЖИЕ\nВес: 5"));
+  // Releasing Ctrl hides it.
+  QKeyEvent release(QEvent::KeyRelease, Qt::Key_Control, Qt::NoModifier);
+  QApplication::sendEvent(form_->Edit1, &release);
+  EXPECT_FALSE(form_->StatsPopup->isVisible());
+}
+
 }  // namespace
 }  // namespace tarnel
