@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 
+#include "support/screen_snapshot.h"
 #include "terminal/screen.h"
 
 namespace {
@@ -29,40 +30,7 @@ void Attach(TScreen& s, Observed& o) {
   s.CursorVisibilityHandler = [&o](TScreen&) { ++o.visibility; };
 }
 
-std::string Snapshot(const TScreen& s) {
-  std::string out;
-  for (int r = -s.HistoryRows(); r < s.ScreenRows(); ++r) {
-    const TLine* line = s.RowLine(r);
-    out.append(line->Chars, tarnel::kLineCells);
-    out.append(reinterpret_cast<const char*>(line->Attrs), tarnel::kLineCells);
-  }
-  const int fields[] = {s.CursorRow,
-                        s.CursorCol,
-                        s.SavedRow(),
-                        s.SavedCol(),
-                        s.CurAttr,
-                        s.AttrDepth(),
-                        s.ReverseOn(),
-                        s.HistoryTop(),
-                        s.RegionTop(),
-                        s.RegionBottom(),
-                        s.ScrollCount,
-                        s.AllDirty,
-                        s.DirtyRect.Left,
-                        s.DirtyRect.Top,
-                        s.DirtyRect.Right,
-                        s.DirtyRect.Bottom,
-                        s.WrapAtMargin,
-                        s.TranslateIn,
-                        s.CursorHidden,
-                        s.LiteralCount(),
-                        s.InEscape(),
-                        s.InputTable == &tarnel::kLineGraphicsTable,
-                        s.OutputTable == &tarnel::kLineGraphicsTable};
-  for (const int f : fields) out += std::to_string(f) + ",";
-  out += s.SeqBuffer();
-  return out;
-}
+std::string Snapshot(const TScreen& s) { return tarnel::test::ScreenSnapshot(s); }
 
 void Fail(const char* what) {
   std::fprintf(stderr, "screen_fuzz: %s\n", what);

@@ -7,6 +7,7 @@
 #include <random>
 #include <string>
 
+#include "support/screen_snapshot.h"
 #include "terminal/screen.h"
 #include "text/cp1251.h"
 
@@ -93,41 +94,7 @@ struct Setup {
   TScreenOptions options;
 };
 
-// Everything an observer of the screen can see.
-std::string Snapshot(const TScreen& s) {
-  std::string out;
-  for (int r = -s.HistoryRows(); r < s.ScreenRows(); ++r) {
-    const TLine* line = s.RowLine(r);
-    out.append(line->Chars, kLineCells);
-    out.append(reinterpret_cast<const char*>(line->Attrs), kLineCells);
-  }
-  const int fields[] = {s.CursorRow,
-                        s.CursorCol,
-                        s.SavedRow(),
-                        s.SavedCol(),
-                        s.CurAttr,
-                        s.AttrDepth(),
-                        s.ReverseOn(),
-                        s.HistoryTop(),
-                        s.RegionTop(),
-                        s.RegionBottom(),
-                        s.ScrollCount,
-                        s.AllDirty,
-                        s.DirtyRect.Left,
-                        s.DirtyRect.Top,
-                        s.DirtyRect.Right,
-                        s.DirtyRect.Bottom,
-                        s.WrapAtMargin,
-                        s.TranslateIn,
-                        s.CursorHidden,
-                        s.LiteralCount(),
-                        s.InEscape(),
-                        s.InputTable == &kLineGraphicsTable,
-                        s.OutputTable == &kLineGraphicsTable};
-  for (const int f : fields) out += std::to_string(f) + ",";
-  out += s.SeqBuffer();
-  return out;
-}
+std::string Snapshot(const TScreen& s) { return test::ScreenSnapshot(s); }
 
 void Prepare(TScreen& s, const Setup& setup) {
   s.ResizeRows(setup.rows);
