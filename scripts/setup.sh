@@ -17,6 +17,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libtelnet-dev
   clang libclang-rt-14-dev
   fonts-dejavu-core
+  tinymux
 )
 
 missing=()
@@ -49,7 +50,7 @@ case "$mode" in
     ;;
   test)
     cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARNEL_SANITIZE=ON \
-      -DTARNEL_BENCH=ON
+      -DTARNEL_BENCH=ON -DTARNEL_WERROR=ON
     cmake --build build/test -j "$jobs"
     # The core also builds with clang: the fuzz targets, each run briefly.
     CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

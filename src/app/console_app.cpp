@@ -1,6 +1,7 @@
 #include "app/console_app.h"
 
-#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -13,15 +14,28 @@ namespace tarnel {
 
 namespace {
 
+// Everything goes out, however slowly the terminal reads: a descriptor that
+// someone else made non-blocking is waited on, not given up.
 void WriteAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t n = ::write(fd, bytes.data(), bytes.size());
     if (n < 0) {
       if (errno == EINTR) continue;
+      if (errno == EAGAIN || errno == EWOULDBLOCK) {
+        pollfd p{fd, POLLOUT, 0};
+        ::poll(&p, 1, -1);
+        continue;
+      }
       return;  // a closed terminal is no reason to stop the client
     }
     bytes.remove_prefix(static_cast<std::size_t>(n));
   }
+}
+
+// Input that can be read now without waiting.
+bool Readable(int fd) {
+  pollfd p{fd, POLLIN, 0};
+  return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
 }
 
 }  // namespace
@@ -34,6 +48,23 @@ void ConsoleHost::TerminalWritten(TerminalId id, std::string_view text) {
     WriteAll(STDOUT_FILENO, text::Cp1251ToUtf8(resolver_.Process(text)));
   }
 }
+
+void ConsoleHost::SetSecretInput(bool on) {
+  // At a terminal the typed password disappears as it would at a login.
+  if (::isatty(STDIN_FILENO) == 0) return;
+  termios t{};
+  if (::tcgetattr(STDIN_FILENO, &t) != 0) return;
+  if (on) {
+    if (!saved_termios_) saved_termios_ = t;
+    t.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &t);
+  } else if (saved_termios_) {
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &*saved_termios_);
+    saved_termios_.reset();
+  }
+}
+
+ConsoleHost::~ConsoleHost() { SetSecretInput(false); }
 
 void ConsoleHost::RequestClose() {
   close_requested_ = true;
@@ -53,19 +84,23 @@ int ConsoleApp::Run() {
   client_.Create(args_);
   client_.Activate();
 
-  const int flags = ::fcntl(STDIN_FILENO, F_GETFL);
-  if (flags >= 0) ::fcntl(STDIN_FILENO, F_SETFL, flags | O_NONBLOCK);
+  // Standard input stays blocking: at a terminal it shares its open file
+  // with standard output, and a non-blocking terminal drops output.  Reads
+  // happen only when input is there.
   notifier_ = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
   connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { ReadInput(); });
   ScheduleDrain();
   const int code = QCoreApplication::exec();
-  if (flags >= 0) ::fcntl(STDIN_FILENO, F_SETFL, flags);
+  host_.SetSecretInput(false);
   return code;
 }
 
 void ConsoleApp::ReadInput() {
   char buf[4096];
-  for (;;) {
+  // A writer that never pauses must not keep the client from its lines: at
+  // most this much per call, the notifier brings the rest.
+  for (int pieces = 0; pieces < 64; ++pieces) {
+    if (!Readable(STDIN_FILENO)) break;
     const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
     if (n > 0) {
       pending_.append(buf, static_cast<std::size_t>(n));

@@ -6,7 +6,10 @@
 #include <QObject>
 #include <QSocketNotifier>
 #include <deque>
+#include <termios.h>
+
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,7 +23,9 @@ class ConsoleHost : public QtHost {
   Q_OBJECT
  public:
   explicit ConsoleHost(bool raw) : raw_(raw) {}
+  ~ConsoleHost() override;
   void TerminalWritten(TerminalId id, std::string_view text) override;
+  void SetSecretInput(bool on) override;
   void RequestClose() override;
   bool CloseRequested() const { return close_requested_; }
 
@@ -31,6 +36,8 @@ class ConsoleHost : public QtHost {
   bool raw_;
   bool close_requested_ = false;
   SgrResolver resolver_;
+  // The terminal's settings from before a password was asked for.
+  std::optional<termios> saved_termios_;
 };
 
 class ConsoleApp : public QObject {

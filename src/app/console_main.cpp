@@ -1,32 +1,33 @@
 // tarnel-console: the client in a text terminal.
 //
-//   tarnel-console [--raw] [command text...]
+//   tarnel-console [--raw] [--help] [--version] [--] [command text...]
 //
 // The words after the switches are joined and run as one command at start,
 // as the desktop client does with its arguments.
 
 #include <QCoreApplication>
-#include <cstring>
 #include <clocale>
 #include <string>
 #include <vector>
 
 #include "app/console_app.h"
+#include "app/program_options.h"
 #include "text/encoding.h"
 
 int main(int argc, char** argv) {
+  // Help and version are answered before anything starts or any file is
+  // touched.
+  const tarnel::ProgramOptions options =
+      tarnel::ReadProgramOptions(tarnel::Program::Console, argc, argv);
+  if (options.exit_code >= 0) return options.exit_code;
   QCoreApplication app(argc, argv);
   // Numbers in scripts always use ".", whatever the desktop's language.
   std::setlocale(LC_NUMERIC, "C");
   QCoreApplication::setApplicationName("tarnel");
-  bool raw = false;
-  for (int i = 1; i < argc; ++i)
-    if (std::strcmp(argv[i], "--raw") == 0) raw = true;
+  const bool raw = options.raw;
   std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--raw") == 0) continue;
-    args.push_back(raw ? std::string(argv[i]) : tarnel::text::Utf8ToCp1251(argv[i]));
-  }
+  for (const std::string& a : options.command)
+    args.push_back(raw ? a : tarnel::text::Utf8ToCp1251(a));
   tarnel::ConsoleApp console(raw, std::move(args));
   return console.Run();
 }

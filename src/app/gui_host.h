@@ -30,6 +30,7 @@ class GuiHost : public QtHost {
   void ShowEmulatorPanel() override;
   void OpenEntryEditor(EntryKind kind) override;
   void ClearSelection(TerminalId id) override;
+  void SetSecretInput(bool on) override;
   void InsertPendingKey() override;
   void Beep() override;
   void PlaySound(const std::string& path) override;

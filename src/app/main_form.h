@@ -79,6 +79,8 @@ class TMainForm : public QMainWindow {
   void Edit1Change(const QString& text);
   void CleanClipboard();
   void EnterLine();
+  // The first menu opens; arrows and Enter work the menus from there.
+  void OpenMenuBar();
 
   // Terminal handlers.
   void FitTerminal();

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
+#include <QMenuBar>
 #include <QMimeData>
 
 #include "app/gui_host.h"
@@ -135,8 +136,19 @@ bool TMainForm::FormKeyDown(QKeyEvent& e) {
       }
     }
   }
+  // F10 without a hotkey of its own opens the menu bar, whose menus the
+  // arrow keys then walk.
+  if (!consumed && code == vk::kF10 && !ctrl && !alt && !shift) {
+    OpenMenuBar();
+    consumed = true;
+  }
   if (Edit1->PendingChar != 0) Edit1->InsertPending();
   return consumed;
+}
+
+void TMainForm::OpenMenuBar() {
+  const QList<QAction*> menus = menuBar()->actions();
+  if (!menus.isEmpty()) menuBar()->setActiveAction(menus.first());
 }
 
 bool TMainForm::FormKeyPress(QKeyEvent& e) {
@@ -171,7 +183,7 @@ void TMainForm::FormKeyUp(QKeyEvent& e) {
 void TMainForm::EnterLine() {
   const std::string t = FromQString(Edit1->text());
   Edit1->clear();
-  history.Entered(t);
+  history.Entered(t, !client_.connection.ServerEchoes());
   client_.ExecuteCommand(t, true);
 }
 

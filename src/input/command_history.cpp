@@ -10,9 +10,9 @@ bool StartsWith(std::string_view s, std::string_view p) {
 
 }  // namespace
 
-void CommandHistory::Entered(std::string_view line) {
+void CommandHistory::Entered(std::string_view line, bool keep) {
   prefix_.clear();
-  if (!line.empty() && (entries_.Empty() || entries_[entries_.Count() - 1] != line))
+  if (keep && !line.empty() && (entries_.Empty() || entries_[entries_.Count() - 1] != line))
     entries_.Add(std::string(line));
   index_ = entries_.Count();
   while (entries_.Count() > kMaxEntries) entries_.DeleteAt(0);

@@ -14,8 +14,9 @@ class CommandHistory {
  public:
   static constexpr int kMaxEntries = 500;
 
-  // Enter: the line is stored unless it repeats the last one.
-  void Entered(std::string_view line);
+  // Enter: the line is stored unless it repeats the last one, or unless it
+  // must not be kept (a password).
+  void Entered(std::string_view line, bool keep = true);
   // The text changed by typing, pasting or the program.
   void Changed(std::string_view text);
   // Up: the entry to show, or nothing when nothing changes.

@@ -15,7 +15,7 @@ inline constexpr int kBack = 8, kTab = 9, kReturn = 13, kEscape = 27, kPrior = 3
                      kInsert = 45, kDelete = 46, kNumpad0 = 96, kNumpad2 = 98, kNumpad3 = 99,
                      kNumpad4 = 100, kNumpad6 = 102, kNumpad8 = 104, kNumpad9 = 105,
                      kMultiply = 106, kAdd = 107, kSubtract = 109, kDecimal = 110, kDivide = 111,
-                     kF1 = 112, kShift = 16, kControl = 17, kMenu = 18;
+                     kF1 = 112, kF10 = 121, kShift = 16, kControl = 17, kMenu = 18;
 }  // namespace vk
 
 // The 81 lines "code=name".

@@ -56,6 +56,9 @@ class Host {
   virtual void OpenEntryEditor(EntryKind /*kind*/) {}
   // A terminal's mouse selection is dropped (its screen was cleared).
   virtual void ClearSelection(TerminalId /*id*/) {}
+  // The server hides what is typed (a password): the command line shows
+  // bullets, or the terminal stops echoing, until it is called with false.
+  virtual void SetSecretInput(bool /*on*/) {}
   // A character typed while commands run is put into the command line now.
   virtual void InsertPendingKey() {}
 

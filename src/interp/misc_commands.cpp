@@ -125,14 +125,14 @@ void CmdClear(Client& c, const CommandCall& call) {
               std::string("\" не существует."_cp));
     return;
   }
-  // Entry names compare without regard to letter case, so the group's
-  // prefix does too.  The group's settings ("_" names) stay.
+  // The prefix matches exactly, as "/free group" and the pruning of groups
+  // do.  The group's settings ("_" names) stay.
   const std::string prefix = group_line.substr(6) + ".";
   const std::string settings = prefix + "_";
   c.store.Variables().RemoveIf([&](const std::string& line) {
-    return text::StartsWithText(line, prefix) && !text::StartsWithText(line, settings);
+    return line.starts_with(prefix) && !line.starts_with(settings);
   });
-  auto in_group = [&](const std::string& line) { return text::StartsWithText(line, prefix); };
+  auto in_group = [&](const std::string& line) { return line.starts_with(prefix); };
   c.store.Macros().RemoveIf(in_group);
   c.store.Hotkeys().RemoveIf(in_group);
   c.store.Triggers().RemoveIf(in_group);

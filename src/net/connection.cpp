@@ -48,13 +48,33 @@ void Connection::SendLine(std::string_view word, std::string_view rest, bool ech
   if (word.size() >= 2 && word[0] == '/' && word[1] == '/') word.remove_prefix(1);
   line.append(word);
   if (!rest.empty()) line.append(" ").append(rest);
-  if (echo) client_.PrintText(line + "\r\n");
+  // While the server hides what is typed, so does the client: a password
+  // never reaches the screen or the log.
+  if (echo && !ServerEchoes()) client_.PrintText(line + "\r\n");
   if (Active())
-    Send(line + "\r");
+    SendText(line);
   else
     client_.Message("Соединение не установлено."_cp);
   client_.host.ProcessMessages();
 }
+
+bool Connection::StandardTelnet() const { return client_.store.VarOn("global._telnet"); }
+
+std::string Connection::WireLine(std::string_view line) const {
+  if (!StandardTelnet()) return std::string(line) + "\r";
+  // A standard server reads a 0xFF data byte only doubled, and a line only
+  // when LF ends it.
+  std::string out;
+  out.reserve(line.size() + 2);
+  for (const char c : line) {
+    out += c;
+    if (c == '\xFF') out += c;
+  }
+  out += "\r\n";
+  return out;
+}
+
+void Connection::SendText(std::string_view line) { Send(WireLine(line)); }
 
 void Connection::Send(std::string_view bytes) {
   try {
@@ -66,6 +86,14 @@ void Connection::Send(std::string_view bytes) {
 void Connection::ResetDecoders() {
   MccpReset(mccp_);
   telnet_.Reset();
+  NoteServerEcho();
+}
+
+void Connection::NoteServerEcho() {
+  const bool secret = telnet_.ServerEchoes();
+  if (secret == secret_input_) return;
+  secret_input_ = secret;
+  client_.host.SetSecretInput(secret);
 }
 
 void Connection::OnConnecting() {
@@ -113,13 +141,18 @@ void Connection::OnDisconnected() {
 }
 
 void Connection::OnError(int code) {
-  client_.Message(std::string("Ошибка "_cp) + std::to_string(code) + ".");
+  // The reason in words follows the number, which triggers may look for.
+  const std::string_view reason = SocketErrorText(code);
+  std::string text = std::string("Ошибка "_cp) + std::to_string(code);
+  if (!reason.empty()) text += " (" + std::string(reason) + ")";
+  client_.Message(text + ".");
   // A failed attempt ends here; an established connection ends with its
   // disconnect event.
   if (state_ == State::Connecting) state_ = State::Disconnected;
 }
 
 void Connection::OnRead(std::string_view bytes) {
+  telnet_.SetStandard(StandardTelnet());
   if (!client_.MccpEnabled()) {
     if (mccp_.held.empty()) {
       Deliver(bytes);
@@ -163,7 +196,11 @@ void Connection::OnRead(std::string_view bytes) {
 }
 
 void Connection::Deliver(std::string_view text) {
-  client_.incoming.ProcessIncoming(telnet_.Pass(text));
+  const std::string plain = telnet_.Pass(text);
+  const std::string answers = telnet_.TakeAnswers();
+  if (!answers.empty() && Active()) Send(answers);
+  NoteServerEcho();
+  client_.incoming.ProcessIncoming(plain);
 }
 
 }  // namespace tarnel

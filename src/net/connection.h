@@ -38,6 +38,16 @@ class Connection {
   void SendLine(std::string_view word, std::string_view rest, bool echo);
   // Bytes to the socket, unchanged.
   void Send(std::string_view bytes);
+  // One line to the server with its line end: a bare CR, or for a standard
+  // telnet server CR LF with 0xFF doubled.
+  void SendText(std::string_view line);
+  std::string WireLine(std::string_view line) const;
+  // Standard telnet handling is asked for (global._telnet).
+  bool StandardTelnet() const;
+
+  // The server echoes what is typed (it asks for a password): lines sent
+  // now are neither shown, logged nor kept in the history.
+  bool ServerEchoes() const { return telnet_.ServerEchoes(); }
 
   // Socket events, delivered on the user-interface thread.  The platform
   // delivers none for a socket it was told to close.
@@ -52,6 +62,8 @@ class Connection {
 
  private:
   void ResetDecoders();
+  // Tells the window when typing turns secret or plain again.
+  void NoteServerEcho();
   // Plain text through the telnet pass to the incoming pipeline.
   void Deliver(std::string_view text);
 
@@ -61,6 +73,14 @@ class Connection {
   int port_ = 0;
   MccpState mccp_;
   TelnetPass telnet_;
+  bool secret_input_ = false;
 };
+
+// The reason of a socket error in words, or empty for an unknown number.
+std::string_view SocketErrorText(int code);
+
+// A host name that cannot be looked up: no errno value means that, so it
+// has a number of its own, outside their range.
+inline constexpr int kHostNotFound = 11001;
 
 }  // namespace tarnel

@@ -27,9 +27,10 @@ void CmdDisconnect(Client& c, const CommandCall&) { c.connection.Close(); }
 void CmdSend(Client& c, const CommandCall& call) {
   const std::string text = Unquote(call.params);
   if (c.connection.Active()) {
-    c.connection.Send(text + "\r");
+    c.connection.SendText(text);
     c.host.ProcessMessages();
-    c.PrintText(text + "\r\n");
+    // What the server hides (a password) is not shown here either.
+    if (!c.connection.ServerEchoes()) c.PrintText(text + "\r\n");
   } else {
     c.PrintText(text + "\r\n");
     c.Message("Соединение не установлено."_cp);

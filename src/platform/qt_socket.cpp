@@ -30,8 +30,8 @@ int QtSocket::ErrnoFor(QAbstractSocket::SocketError error, const QString& text) 
   switch (error) {
     case QAbstractSocket::ConnectionRefusedError: return ECONNREFUSED;
     case QAbstractSocket::RemoteHostClosedError: return ECONNRESET;
-    // Name lookup has no errno of its own; the host cannot be reached.
-    case QAbstractSocket::HostNotFoundError: return EHOSTUNREACH;
+    // Name lookup has no errno of its own.
+    case QAbstractSocket::HostNotFoundError: return kHostNotFound;
     case QAbstractSocket::SocketAccessError: return EACCES;
     case QAbstractSocket::SocketResourceError: return EMFILE;
     case QAbstractSocket::SocketTimeoutError: return ETIMEDOUT;
@@ -45,7 +45,7 @@ int QtSocket::ErrnoFor(QAbstractSocket::SocketError error, const QString& text) 
     case QAbstractSocket::ProxyConnectionRefusedError: return ECONNREFUSED;
     case QAbstractSocket::ProxyConnectionClosedError: return ECONNRESET;
     case QAbstractSocket::ProxyConnectionTimeoutError: return ETIMEDOUT;
-    case QAbstractSocket::ProxyNotFoundError: return EHOSTUNREACH;
+    case QAbstractSocket::ProxyNotFoundError: return kHostNotFound;
     case QAbstractSocket::ProxyProtocolError: return EPROTO;
     case QAbstractSocket::SslHandshakeFailedError:
     case QAbstractSocket::SslInternalError:

@@ -120,8 +120,11 @@ void TEmulVT::SetTerminalFont(const QFont& font) {
   SetGlyphFont(font);
   const QFontMetrics fm(font_);
   char_width_ = std::max(1, fm.maxWidth());
-  line_height_ = std::max(1, fm.height());
-  leading_ = std::max(0, fm.height() - font_.pixelSize());
+  // The cell holds every letter of the code page whole: the marks of "Ё"
+  // and "Й" stand above the font's nominal size, in what the font calls its
+  // leading, so nothing of the cell's top is cut away.
+  line_height_ = std::max({1, fm.height(), glyph_top_ + glyph_bottom_});
+  leading_ = 0;
   RebuildColumns();
   RebuildRows();
   shadow_valid_ = false;
@@ -131,8 +134,8 @@ void TEmulVT::SetTerminalFont(const QFont& font) {
 void TEmulVT::SetGlyphFont(const QFont& font) {
   font_ = font;
   raw_font_ = QRawFont::fromFont(font_);
-  ascent_ = QFontMetrics(font_).ascent();
   BuildGlyphs();
+  MeasureGlyphs();
   shadow_valid_ = false;
   update();
 }
@@ -149,6 +152,25 @@ void TEmulVT::BuildGlyphs() {
     if (raw_font_.glyphIndexesForChars(&ch, 1, &glyph, &count) && count == 1) glyphs_[b] = glyph;
   }
 }
+
+// How far the glyphs of the code page reach above and below the baseline.
+void TEmulVT::MeasureGlyphs() {
+  const QFontMetrics fm(font_);
+  glyph_top_ = fm.ascent();
+  glyph_bottom_ = fm.descent();
+  if (!raw_font_.isValid()) return;
+  for (int b = 0x21; b < 256; ++b) {
+    if (glyphs_[b] == 0) continue;
+    const QRectF r = raw_font_.boundingRect(glyphs_[b]);
+    glyph_top_ = std::max(glyph_top_, static_cast<int>(std::ceil(-r.top())));
+    glyph_bottom_ = std::max(glyph_bottom_, static_cast<int>(std::ceil(r.bottom())));
+  }
+}
+
+// The baseline within a cell: low enough for the tallest letter.  A cell
+// too short for the whole reach (a line height set by hand) cuts what hangs
+// below rather than the marks above the capitals.
+int TEmulVT::Baseline() const { return std::min(glyph_top_, line_height_); }
 
 void TEmulVT::RebuildColumns() {
   for (int i = 0; i < kColumnEdges; ++i) column_x_[i] = static_cast<int>(std::lround(i * char_width_ * 1.0));
@@ -357,7 +379,7 @@ void TEmulVT::PaintRow(QPainter& p, int i, const TLine* line) {
   const auto& pal = Palette();
   const int y0 = row_y_[static_cast<std::size_t>(i)] + 1 + leading_;
   const int y1 = row_y_[static_cast<std::size_t>(i + 1)] + 1 + leading_;
-  const qreal baseline = row_y_[static_cast<std::size_t>(i)] + 1 + ascent_;
+  const qreal baseline = row_y_[static_cast<std::size_t>(i)] + 1 + leading_ + Baseline();
   p.save();
   p.setClipRect(QRect(0, y0, width(), y1 - y0));
   QVector<quint32> glyphs;

@@ -101,6 +101,8 @@ class TEmulVT : public QWidget {
 
  private:
   void BuildGlyphs();
+  void MeasureGlyphs();
+  int Baseline() const;
   void RebuildColumns();
   void RebuildRows();
   QRect CellRect(int row, int col) const;
@@ -118,7 +120,8 @@ class TEmulVT : public QWidget {
   QFont font_;
   QRawFont raw_font_;
   std::array<quint32, 256> glyphs_{};
-  int ascent_ = 11;
+  int glyph_top_ = 11;     // reach of the code page's glyphs above the baseline
+  int glyph_bottom_ = 3;   // and below it
   int line_height_ = 15;
   int char_width_ = 8;
   int leading_ = 0;

@@ -103,15 +103,26 @@ TEST_F(ConnectionTest, ConnectingRunsEveryGroupsStartUpScriptAndSetsTheCaption) 
   EXPECT_FALSE(Conn().Active());
 }
 
-TEST_F(ConnectionTest, AFailedAttemptReportsItsErrorNumberOnly) {
+TEST_F(ConnectionTest, AFailedAttemptReportsItsErrorNumberAndReason) {
   client_.ExecuteCommand("/connect mud 4000", false);
   host_.main.clear();
   Conn().OnError(ECONNREFUSED);
-  EXPECT_EQ(Shown(), "\\e[0;37m** <stamp> ** Ошибка " + std::to_string(ECONNREFUSED) + ".\n");
+  const std::string refused = "\\e[0;37m** <stamp> ** Ошибка " + std::to_string(ECONNREFUSED) +
+                              " (соединение отвергнуто).\n";
+  EXPECT_EQ(Shown(), refused);
   EXPECT_EQ(Conn().GetState(), Connection::State::Disconnected);
   // A late disconnect notice of the failed attempt says nothing.
   Conn().OnDisconnected();
-  EXPECT_EQ(Shown(), "\\e[0;37m** <stamp> ** Ошибка " + std::to_string(ECONNREFUSED) + ".\n");
+  EXPECT_EQ(Shown(), refused);
+  // A name that cannot be looked up has a number no errno value has.
+  host_.main.clear();
+  Conn().OnError(kHostNotFound);
+  EXPECT_EQ(Shown(), "\\e[0;37m** <stamp> ** Ошибка 11001 (узел не найден).\n");
+  EXPECT_NE(kHostNotFound, EHOSTUNREACH);
+  // An errno without words of its own keeps the bare form.
+  host_.main.clear();
+  Conn().OnError(ENOTSOCK);
+  EXPECT_EQ(Shown(), "\\e[0;37m** <stamp> ** Ошибка " + std::to_string(ENOTSOCK) + ".\n");
 }
 
 TEST_F(ConnectionTest, LinesGoOutWithOneCrAndBytesUnchanged) {

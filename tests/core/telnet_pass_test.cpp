@@ -44,5 +44,29 @@ TEST(TelnetPassTest, APairCutByTheEndOfAReadIsStillAPair) {
   EXPECT_EQ(pass.Flush(), "");
 }
 
+TEST(TelnetPassTest, TheDefaultModeNotesTheServersEchoButKeepsItsBytes) {
+  TelnetPass pass;
+  const std::string will = "Password: \xFF\xFB\x01";
+  EXPECT_EQ(pass.Pass(will), will);
+  EXPECT_TRUE(pass.ServerEchoes());
+  EXPECT_EQ(pass.TakeAnswers(), "");
+  EXPECT_EQ(pass.Pass("\r\n\xFF\xFC\x01ok"), "\r\n\xFF\xFC\x01ok");
+  EXPECT_FALSE(pass.ServerEchoes());
+  // A doubled IAC is the letter "я", and "яы" followed by 0x01 is text.
+  pass.Pass("\xFF\xFF\xFB\x01");
+  EXPECT_FALSE(pass.ServerEchoes());
+  // Cut anywhere, the announcement is still seen.
+  for (std::size_t cut = 0; cut <= will.size(); ++cut) {
+    TelnetPass p;
+    std::string shown = p.Pass(will.substr(0, cut));
+    shown += p.Pass(will.substr(cut));
+    EXPECT_EQ(shown, will) << cut;
+    EXPECT_TRUE(p.ServerEchoes()) << cut;
+  }
+  pass.Pass(will);
+  pass.Reset();
+  EXPECT_FALSE(pass.ServerEchoes());
+}
+
 }  // namespace
 }  // namespace tarnel::test

@@ -73,7 +73,8 @@ TEST(SocketTest, ARefusedConnectionReportsItsErrno) {
   c.Connect(ClosedPort());
   ASSERT_TRUE(c.WaitForText(" ** Ошибка "_cp));
   EXPECT_TRUE(c.WaitForDisconnect());
-  EXPECT_NE(c.host.main.find(S(" ** Ошибка "_cp) + std::to_string(ECONNREFUSED) + ".\r\n"),
+  EXPECT_NE(c.host.main.find(S(" ** Ошибка "_cp) + std::to_string(ECONNREFUSED) +
+                             S(" (соединение отвергнуто).\r\n"_cp)),
             std::string::npos)
       << Render(c.host.main);
   EXPECT_EQ(c.Count("разорвано"_cp), 0);

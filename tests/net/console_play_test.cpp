@@ -93,7 +93,8 @@ TEST(ConsolePlayTest, AFailedConnectLetsTheHeldLinesRunAndTheClientEnd) {
   const ConsoleRun run =
       Console("/connect 127.0.0.1 " + std::to_string(ntohs(address.sin_port)) + "\nnorth\n");
   EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0) << run.status;
-  EXPECT_TRUE(Has(run.out, "Ошибка " + std::to_string(ECONNREFUSED) + ".")) << run.out;
+  EXPECT_TRUE(Has(run.out, "Ошибка " + std::to_string(ECONNREFUSED) + " (соединение отвергнуто)."))
+      << run.out;
   EXPECT_LT(run.out.find("Ошибка "), run.out.find("Соединение не установлено.")) << run.out;
 }
 
