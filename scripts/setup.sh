@@ -17,7 +17,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libtelnet-dev
   clang libclang-rt-14-dev
   fonts-dejavu-core
-  tinymux
+  tinymux xvfb x11-utils
 )
 
 missing=()

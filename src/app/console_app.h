@@ -3,11 +3,11 @@
 // standard output.
 #pragma once
 
+#include <termios.h>
+
 #include <QObject>
 #include <QSocketNotifier>
 #include <deque>
-#include <termios.h>
-
 #include <memory>
 #include <optional>
 #include <string>

@@ -27,7 +27,8 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName("tarnel");
   // Qt has taken its own switches (-platform and the like) out of argv.
   std::vector<std::string> args;
-  for (const std::string& a : tarnel::ReadProgramOptions(tarnel::Program::Desktop, argc, argv).command)
+  for (const std::string& a :
+       tarnel::ReadProgramOptions(tarnel::Program::Desktop, argc, argv).command)
     args.push_back(tarnel::text::Utf8ToCp1251(a));
 
   tarnel::GuiHost host;

@@ -125,7 +125,10 @@ void TMainForm::BuildLayout() {
     };
     vt->OnRelease = [this](TEmulVT&) { Edit1->setFocus(); };
   }
+  // Both terminals start with three rows until the window fits them, so
+  // the greeting scrolls through without leaving blank rows behind.
   EmulVT1->SetRows(3);
+  EmulVT2->SetRows(3);
   Panel5->installEventFilter(this);
   Panel17->installEventFilter(this);
   connect(ScrollBar1, &QScrollBar::valueChanged, this, &TMainForm::ScrollBar1Change);

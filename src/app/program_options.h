@@ -11,8 +11,8 @@ namespace tarnel {
 enum class Program { Desktop, Console };
 
 struct ProgramOptions {
-  bool raw = false;           // console: Windows-1251 bytes unchanged
-  int exit_code = -1;         // 0 or more: answered, exit with this code
+  bool raw = false;                  // console: Windows-1251 bytes unchanged
+  int exit_code = -1;                // 0 or more: answered, exit with this code
   std::vector<std::string> command;  // the words run as one command at start
 };
 

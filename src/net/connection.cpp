@@ -143,9 +143,13 @@ void Connection::OnDisconnected() {
 void Connection::OnError(int code) {
   // The reason in words follows the number, which triggers may look for.
   const std::string_view reason = SocketErrorText(code);
-  std::string text = std::string("Ошибка "_cp) + std::to_string(code);
-  if (!reason.empty()) text += " (" + std::string(reason) + ")";
-  client_.Message(text + ".");
+  // (Built up piece by piece: clang 14 crashes on a local initialised
+  // from a converted literal.)
+  std::string message;
+  message += "Ошибка "_cp;
+  message += std::to_string(code);
+  if (!reason.empty()) message += " (" + std::string(reason) + ")";
+  client_.Message(message + ".");
   // A failed attempt ends here; an established connection ends with its
   // disconnect event.
   if (state_ == State::Connecting) state_ = State::Disconnected;

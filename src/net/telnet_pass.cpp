@@ -123,9 +123,7 @@ void TelnetPass::ObserveEcho(std::string_view chunk) {
     }
     const auto b = static_cast<unsigned char>(chunk[p++]);
     switch (echo_scan_) {
-      case 1:
-        echo_scan_ = b == kWill ? 2 : b == kWont ? 3 : 0;
-        break;
+      case 1: echo_scan_ = b == kWill ? 2 : b == kWont ? 3 : 0; break;
       default:
         if (b == kEcho) server_echoes_ = echo_scan_ == 2;
         echo_scan_ = b == kIac ? 1 : 0;
@@ -192,8 +190,7 @@ std::string TelnetPass::PassStandard(std::string_view chunk) {
           --p;
         }
         break;
-      case State::Data:
-        break;
+      case State::Data: break;
     }
   }
   return out;

@@ -106,6 +106,18 @@ void TScreen::ResizeRows(int n) {
   // A screen without rows would have no bottom row to address: like a store
   // of no lines at all, such a size is ignored.
   if (n < 1 || n == screen_rows_) return;
+  // Rows that move between screen and history move in or out of the
+  // history's use too: else the next scroll would take a line that holds
+  // text for the blank one it expects at the oldest end, and that text
+  // would be lost.
+  if (history_rows_ >= 2) {
+    // Growing shows history slots as the new top rows; those beyond the
+    // lines in use (the spare among them) hold nothing the player wrote.
+    const int in_use = -history_top_;
+    for (int k = in_use; k < std::min(n - screen_rows_, history_rows_); ++k)
+      HistorySlot(k)->Clear(kDefaultAttribute);
+    history_top_ = std::clamp(history_top_ + n - screen_rows_, 1 - history_rows_, 0);
+  }
   PutStore(TakeStore(), n, history_rows_);
   region_bottom_ = n - 1;
   if (region_top_ > region_bottom_) region_top_ = 0;

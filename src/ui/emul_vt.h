@@ -120,8 +120,8 @@ class TEmulVT : public QWidget {
   QFont font_;
   QRawFont raw_font_;
   std::array<quint32, 256> glyphs_{};
-  int glyph_top_ = 11;     // reach of the code page's glyphs above the baseline
-  int glyph_bottom_ = 3;   // and below it
+  int glyph_top_ = 11;    // reach of the code page's glyphs above the baseline
+  int glyph_bottom_ = 3;  // and below it
   int line_height_ = 15;
   int char_width_ = 8;
   int leading_ = 0;

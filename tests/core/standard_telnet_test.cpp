@@ -20,12 +20,12 @@ namespace fs = std::filesystem;
 // What TinyMUX says at connect, the start of a session as such servers open
 // it: options asked for and offered, a subnegotiation, then the banner.
 const std::string kGreeting =
-    "\xFF\xFD\x18"        // DO TERMINAL-TYPE
-    "\xFF\xFD\x1F"        // DO NAWS
-    "\xFF\xFB\x03"        // WILL SUPPRESS-GO-AHEAD
-    "\xFF\xFD\x27"        // DO NEW-ENVIRON
+    "\xFF\xFD\x18"              // DO TERMINAL-TYPE
+    "\xFF\xFD\x1F"              // DO NAWS
+    "\xFF\xFB\x03"              // WILL SUPPRESS-GO-AHEAD
+    "\xFF\xFD\x27"              // DO NEW-ENVIRON
     "\xFF\xFA\x18\x01\xFF\xF0"  // SB TERMINAL-TYPE SEND SE
-    "\xFF\xF1"            // NOP
+    "\xFF\xF1"                  // NOP
     "Welcome \xFF\xFF!\r\n"
     "\xFF\xFA\x2A\x01\xFF\xFF\x02\xFF\xF0"  // a subnegotiation holding a doubled IAC
     "prompt>\xFF\xF9";
@@ -43,7 +43,10 @@ TEST(StandardTelnetPass, NegotiationsLeaveTheTextAndEveryOptionIsRefused) {
   EXPECT_EQ(pass.TakeAnswers(), kAnswers);
   EXPECT_EQ(pass.TakeAnswers(), "");
   // An IAC before a byte that is no command loses neither byte.
-  EXPECT_EQ(pass.Pass("a\xFF" "bc"), "a\xFF" "bc");
+  EXPECT_EQ(pass.Pass("a\xFF"
+                      "bc"),
+            "a\xFF"
+            "bc");
   // The server's offers to do nothing are not answered.
   EXPECT_EQ(pass.Pass("\xFF\xFC\x05\xFF\xFE\x05x"), "x");
   EXPECT_EQ(pass.TakeAnswers(), "");
@@ -84,7 +87,10 @@ TEST(StandardTelnetPass, SwitchingModesKeepsAHeldIacAndDropsAHalfNegotiation) {
   TelnetPass pass;
   EXPECT_EQ(pass.Pass("a\xFF"), "a");
   pass.SetStandard(true);
-  EXPECT_EQ(pass.Pass("\xFF" "b"), "\xFF" "b");
+  EXPECT_EQ(pass.Pass("\xFF"
+                      "b"),
+            "\xFF"
+            "b");
   EXPECT_EQ(pass.Pass("c\xFF\xFA\x18"), "c");
   pass.SetStandard(false);
   EXPECT_EQ(pass.Pass("d\xFF\xF0"), "d\xFF\xF0");
@@ -100,7 +106,8 @@ class TelnetConnectionTest : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_ = fs::temp_directory_path() /
-           ("tarnel-telnet-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+           ("tarnel-telnet-" +
+            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     client_.DefaultProfile();
@@ -116,7 +123,9 @@ class TelnetConnectionTest : public ::testing::Test {
     std::ifstream in(dir_ / "game.log", std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), {});
   }
-  void Telnet(bool on) { client_.ExecuteCommand(on ? "/set global._telnet=on" : "/free global._telnet", false); }
+  void Telnet(bool on) {
+    client_.ExecuteCommand(on ? "/set global._telnet=on" : "/free global._telnet", false);
+  }
 
   fs::path dir_;
   SecretHost host_;

@@ -3,7 +3,9 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -125,6 +127,123 @@ TEST_F(ConsoleTest, LogFileCollectsTheTextWithoutColours) {
   std::string content((std::istreambuf_iterator<char>(log)), {});
   EXPECT_NE(content.find("red\r\n"), std::string::npos) << content;
   EXPECT_EQ(content.find('\x1b'), std::string::npos);
+}
+
+// The player's terminal: standard input and output are one pty, whose
+// reader here is slow.  Everything printed must arrive, in order.
+class ConsoleAtATerminalTest : public ConsoleTest {};
+
+TEST_F(ConsoleAtATerminalTest, ABurstReachesASlowTerminalWhole) {
+  // A 100 KB line, then many ordinary ones: far more than the terminal
+  // buffers hold while nobody reads.
+  std::string burst(100 * 1024, 'x');
+  burst += "\r\n";
+  for (int i = 0; i < 6000; ++i)
+    burst += "line " + std::to_string(i) + " of the burst, padded to look like game text\r\n";
+  {
+    std::ofstream f(dir_ / "burst.txt", std::ios::binary);
+    f << burst;
+  }
+  const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(::grantpt(master), 0);
+  ASSERT_EQ(::unlockpt(master), 0);
+  const std::string slave_name = ::ptsname(master);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::setsid();
+    const int slave = ::open(slave_name.c_str(), O_RDWR);
+    if (slave < 0) ::_exit(125);
+    termios t{};
+    ::tcgetattr(slave, &t);
+    ::cfmakeraw(&t);  // bytes as they are, no echo of what the test types
+    ::tcsetattr(slave, TCSANOW, &t);
+    ::dup2(slave, 0);
+    ::dup2(slave, 1);
+    ::close(slave);
+    ::close(master);
+    if (::chdir(dir_.c_str()) != 0) ::_exit(126);
+    ::setenv("TARNEL_HOME", dir_.c_str(), 1);
+    ::setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+    ::execl(TARNEL_CONSOLE_BIN, TARNEL_CONSOLE_BIN, "--raw", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  auto type = [&](const std::string& line) {
+    ASSERT_EQ(::write(master, line.data(), line.size()), static_cast<ssize_t>(line.size()));
+  };
+  // Reads slowly until the text appears or the console goes quiet for long.
+  std::string out;
+  auto read_until = [&](const std::string& mark) {
+    char buf[1024];
+    for (int idle = 0; out.find(mark) == std::string::npos && idle < 300;) {
+      pollfd p{master, POLLIN, 0};
+      if (::poll(&p, 1, 100) <= 0) {
+        ++idle;
+        continue;
+      }
+      const ssize_t n = ::read(master, buf, sizeof buf);
+      if (n <= 0) break;
+      idle = 0;
+      out.append(buf, static_cast<std::size_t>(n));
+      ::usleep(200);
+    }
+  };
+  read_until("Tarnel MUD Client");
+  type("/type burst.txt;/echo END-OF-BURST\n");
+  ::usleep(500 * 1000);  // nobody reads: the terminal fills up
+  read_until("END-OF-BURST");
+  type("/quit\n");
+  read_until("\x01never");  // to the end of the output
+  int status = -1;
+  ::waitpid(pid, &status, 0);
+  ::close(master);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  const std::size_t at = out.find(burst);
+  EXPECT_NE(at, std::string::npos) << "got " << out.size() << " bytes";
+  EXPECT_NE(out.find("END-OF-BURST", at == std::string::npos ? 0 : at + burst.size()),
+            std::string::npos);
+}
+
+TEST(ProgramSwitches, HelpAndVersionAnswerWithoutTouchingAnyFile) {
+  const fs::path dir =
+      fs::temp_directory_path() / ("tarnel-switches-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  for (const char* bin : {TARNEL_CONSOLE_BIN, TARNEL_GUI_BIN}) {
+    for (const char* flag : {"--help", "--version", "-h"}) {
+      int out_pipe[2];
+      ASSERT_EQ(::pipe(out_pipe), 0);
+      const pid_t pid = ::fork();
+      if (pid == 0) {
+        ::dup2(out_pipe[1], 1);
+        ::close(out_pipe[0]);
+        if (::chdir(dir.c_str()) != 0) ::_exit(126);
+        ::setenv("TARNEL_HOME", dir.c_str(), 1);
+        // No display at all: the answer needs none.
+        ::unsetenv("DISPLAY");
+        ::unsetenv("QT_QPA_PLATFORM");
+        ::setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+        ::execl(bin, bin, flag, static_cast<char*>(nullptr));
+        ::_exit(127);
+      }
+      ::close(out_pipe[1]);
+      std::string out;
+      char buf[4096];
+      for (ssize_t n; (n = ::read(out_pipe[0], buf, sizeof buf)) > 0;)
+        out.append(buf, static_cast<std::size_t>(n));
+      ::close(out_pipe[0]);
+      int status = -1;
+      ::waitpid(pid, &status, 0);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << bin << " " << flag;
+      const std::string expected = std::string(flag) == "--version" ? "Tarnel MUD Client) 1.0"
+                                   : std::string(flag) == "--help"  ? "TARNEL.ini"
+                                                                    : "Usage: tarnel";
+      EXPECT_NE(out.find(expected), std::string::npos) << bin << " " << flag << ": " << out;
+    }
+  }
+  // Not a profile, a log, a stats file or settings: nothing at all.
+  EXPECT_TRUE(fs::is_empty(dir));
+  fs::remove_all(dir);
 }
 
 }  // namespace

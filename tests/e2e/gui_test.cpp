@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -51,6 +53,68 @@ TEST(DesktopClient, StartsWithAnArgumentAndQuitsSavingItsSettings) {
   std::string logged((std::istreambuf_iterator<char>(log)), {});
   EXPECT_NE(logged.find("Tarnel MUD Client"), std::string::npos) << logged;
   fs::remove_all(dir);
+}
+
+// A real X server (Xvfb) and the xcb platform, as on a player's desktop:
+// the title the window manager shows is the client's caption alone, with
+// nothing appended by the toolkit.
+TEST(DesktopClient, TheWindowTitleIsTheCaptionAlone) {
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  const pid_t xvfb = ::fork();
+  if (xvfb == 0) {
+    ::close(fds[0]);
+    const std::string fd = std::to_string(fds[1]);
+    ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
+             "tcp", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(fds[1]);
+  std::string number;
+  char c;
+  while (::read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+  ::close(fds[0]);
+  ASSERT_FALSE(number.empty()) << "Xvfb did not start (is the xvfb package installed?)";
+  const std::string display = ":" + number;
+
+  const fs::path dir =
+      fs::temp_directory_path() / ("tarnel-gui-title-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  const pid_t client = ::fork();
+  if (client == 0) {
+    if (::chdir(dir.c_str()) != 0) ::_exit(126);
+    ::setenv("TARNEL_HOME", dir.c_str(), 1);
+    ::setenv("DISPLAY", display.c_str(), 1);
+    ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+    ::setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+    ::execl(TARNEL_GUI_BIN, TARNEL_GUI_BIN, static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  // The names of the top-level windows, as xwininfo lists them.
+  auto windows = [&] {
+    const std::string command = "DISPLAY=" + display + " xwininfo -root -tree 2>/dev/null";
+    std::string out;
+    if (FILE* p = ::popen(command.c_str(), "r")) {
+      char buf[4096];
+      for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+      ::pclose(p);
+    }
+    return out;
+  };
+  std::string listed;
+  for (int i = 0; i < 200 && listed.find("\"Tarnel MUD Client") == std::string::npos; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    listed = windows();
+  }
+  ::kill(client, SIGTERM);
+  int status = 0;
+  ::waitpid(client, &status, 0);
+  ::kill(xvfb, SIGTERM);
+  ::waitpid(xvfb, &status, 0);
+  fs::remove_all(dir);
+  EXPECT_NE(listed.find("\"Tarnel MUD Client\": (\"tarnel\""), std::string::npos) << listed;
+  EXPECT_EQ(listed.find("TMC"), std::string::npos) << listed;
 }
 
 }  // namespace

@@ -266,5 +266,66 @@ TEST_F(MainFormTest, PageUpOpensTheHistoryAtTheLiveEndAndMovesBack) {
   EXPECT_FALSE(form_->Panel17->isVisible());
 }
 
+TEST_F(MainFormTest, TheHistoryViewHoldsTheStartUpText) {
+  Start();
+  QTest::keyClick(form_->Edit1, Qt::Key_PageUp);
+  ASSERT_TRUE(form_->Panel17->isVisible());
+  const TScreen& s = client_->history_screen;
+  std::string all;
+  for (int r = -s.HistoryRows(); r < s.ScreenRows(); ++r)
+    if (const TLine* line = s.RowLine(r)) all.append(line->Chars, kLineCells).append("\n");
+  EXPECT_NE(all.find(std::string("Добро пожаловать в Tarnel MUD Client"_cp)), std::string::npos);
+  EXPECT_NE(all.find("\"/man news\""), std::string::npos);
+}
+
+TEST_F(MainFormTest, APasswordShowsAsBulletsAndIsNeitherShownNorKept) {
+  Start();
+  client_->store.Variables().SetValue("global._logfile", (dir_ / "game.log").string());
+  client_->connection.OnConnected();
+  Type("connect wizard");
+  Enter();
+  client_->connection.OnRead("Password: \xFF\xFB\x01");
+  EXPECT_EQ(form_->Edit1->echoMode(), QLineEdit::Password);
+  Type("potrzebie");
+  Enter();
+  EXPECT_EQ(host_.sent.back(), "potrzebie\r");
+  EXPECT_EQ(host_.printed.find("potrzebie"), std::string::npos);
+  std::string log;
+  ASSERT_TRUE(ReadWholeFile((dir_ / "game.log").string(), log));
+  EXPECT_EQ(log.find("potrzebie"), std::string::npos);
+  EXPECT_NE(log.find("connect wizard"), std::string::npos);
+  client_->connection.OnRead("\r\n\xFF\xFC\x01Welcome\r\n");
+  EXPECT_EQ(form_->Edit1->echoMode(), QLineEdit::Normal);
+  // Up shows the last line that was kept: the login, not the password.
+  QTest::keyClick(form_->Edit1, Qt::Key_Up);
+  EXPECT_EQ(form_->Edit1->text(), "connect wizard");
+  EXPECT_EQ(form_->history.Entries().Count(), 1);
+}
+
+TEST_F(MainFormTest, F10OpensTheMenusAndTheArrowsWalkThem) {
+  Start();
+  QTest::keyClick(form_->Edit1, Qt::Key_F10);
+  QMenuBar* bar = form_->menuBar();
+  ASSERT_NE(bar->activeAction(), nullptr);
+  EXPECT_EQ(bar->activeAction(), bar->actions().first());
+  QWidget* popup = QApplication::activePopupWidget();
+  ASSERT_NE(popup, nullptr);
+  QTest::keyClick(popup, Qt::Key_Right);
+  EXPECT_EQ(bar->activeAction(), bar->actions().at(1));
+  popup = QApplication::activePopupWidget();
+  ASSERT_NE(popup, nullptr);
+  QTest::keyClick(popup, Qt::Key_Escape);
+  QTest::keyClick(QApplication::activePopupWidget() ? QApplication::activePopupWidget() : bar,
+                  Qt::Key_Escape);
+  // A hotkey on F10 wins over the menu.
+  client_->ExecuteCommand("/set hot f10=/echo ten", false);
+  QApplication::processEvents();
+  form_->Edit1->setFocus();
+  host_.printed.clear();
+  QTest::keyClick(form_->Edit1, Qt::Key_F10);
+  EXPECT_NE(host_.printed.find("ten"), std::string::npos);
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+}
+
 }  // namespace
 }  // namespace tarnel

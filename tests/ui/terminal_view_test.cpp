@@ -186,5 +186,55 @@ TEST_F(TerminalViewTest, HoveringAKnownItemWithCtrlShowsItsStats) {
   EXPECT_FALSE(form_->StatsPopup->isVisible());
 }
 
+// Lit pixels of a cell of the main terminal, row by row from its top.
+std::vector<int> LitRows(const QImage& image, const TEmulVT& vt, int row, int col) {
+  std::vector<int> lit;
+  const int x0 = vt.ColumnX(col) + 1, x1 = vt.ColumnX(col + 1) + 1;
+  for (int y = vt.RowY(row) + 1; y < vt.RowY(row + 1) + 1; ++y) {
+    int n = 0;
+    for (int x = x0; x < x1; ++x) n += qGray(image.pixel(x, y)) > 60 ? 1 : 0;
+    lit.push_back(n);
+  }
+  return lit;
+}
+
+TEST_F(TerminalViewTest, TheMarksAboveCapitalsAreDrawnWhole) {
+  form_->Panel5->resize(484, 454);
+  QApplication::processEvents();
+  Row(2, "ЕЁЙИ"_cp);
+  TEmulVT* vt = form_->EmulVT1;
+  vt->update();
+  const QImage image = vt->grab().toImage();
+  const std::vector<int> e = LitRows(image, *vt, 2, 0), yo = LitRows(image, *vt, 2, 1),
+                         short_i = LitRows(image, *vt, 2, 2), i = LitRows(image, *vt, 2, 3);
+  // The letters are drawn alike where they are alike, and the marks stand
+  // above the body of "Е" and "И", inside the cell.
+  auto first_lit = [](const std::vector<int>& rows) {
+    for (std::size_t y = 0; y < rows.size(); ++y)
+      if (rows[y] > 0) return static_cast<int>(y);
+    return -1;
+  };
+  ASSERT_GT(first_lit(e), 0);
+  ASSERT_GT(first_lit(i), 0);
+  EXPECT_LT(first_lit(yo), first_lit(e));
+  EXPECT_LT(first_lit(short_i), first_lit(i));
+  int marks = 0, breve = 0;
+  for (int y = 0; y < first_lit(e); ++y) marks += yo[static_cast<std::size_t>(y)];
+  for (int y = 0; y < first_lit(i); ++y) breve += short_i[static_cast<std::size_t>(y)];
+  EXPECT_GE(marks, 2);
+  EXPECT_GE(breve, 2);
+  // The tail of "у" below the baseline is not cut either.
+  Row(3, "уo"_cp);
+  vt->update();
+  const QImage image2 = vt->grab().toImage();
+  const std::vector<int> u = LitRows(image2, *vt, 3, 0), o = LitRows(image2, *vt, 3, 1);
+  int last_o = 0, last_u = 0;
+  for (std::size_t y = 0; y < u.size(); ++y) {
+    if (o[y] > 0) last_o = static_cast<int>(y);
+    if (u[y] > 0) last_u = static_cast<int>(y);
+  }
+  EXPECT_GT(last_u, last_o + 1);
+}
+
 }  // namespace
 }  // namespace tarnel
