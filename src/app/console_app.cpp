@@ -1,7 +1,10 @@
 #include "app/console_app.h"
 
+#include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -30,6 +33,27 @@ void WriteAll(int fd, std::string_view bytes) {
     }
     bytes.remove_prefix(static_cast<std::size_t>(n));
   }
+}
+
+// Ctrl+C reaches the event loop through a pipe; a second one within a
+// second ends the program in the handler itself, whatever it is doing.
+int g_interrupt_pipe = -1;
+volatile sig_atomic_t g_last_interrupt_ms = -1;
+
+long long MonotonicMs() {
+  timespec t{};
+  ::clock_gettime(CLOCK_MONOTONIC, &t);
+  return static_cast<long long>(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
+
+extern "C" void OnInterrupt(int) {
+  const long long now = MonotonicMs();
+  const long long last = g_last_interrupt_ms;
+  if (last >= 0 && now - last < 1000) ::_exit(130);
+  g_last_interrupt_ms = static_cast<sig_atomic_t>(now);
+  const char byte = 1;
+  // A full pipe already holds an interruption.
+  if (g_interrupt_pipe >= 0 && ::write(g_interrupt_pipe, &byte, 1) < 0) return;
 }
 
 // Input that can be read now without waiting.
@@ -80,7 +104,35 @@ ConsoleApp::ConsoleApp(bool raw, std::vector<std::string> args)
   connect(&host_.Socket(), &QtSocket::stateDelivered, this, [this] { ScheduleDrain(); });
 }
 
+void ConsoleApp::CatchInterrupts() {
+  int fds[2];
+  if (::pipe2(fds, O_NONBLOCK | O_CLOEXEC) != 0) return;
+  interrupt_read_ = fds[0];
+  g_interrupt_pipe = fds[1];
+  interrupt_notifier_ = std::make_unique<QSocketNotifier>(interrupt_read_, QSocketNotifier::Read);
+  connect(interrupt_notifier_.get(), &QSocketNotifier::activated, this, [this] { Interrupted(); });
+  struct sigaction sa {};
+  sa.sa_handler = OnInterrupt;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = SA_RESTART;
+  ::sigaction(SIGINT, &sa, nullptr);
+}
+
+// Ctrl+C: a running batch stops as if "/breakall" had been typed into it;
+// with nothing running the client ends as at "/quit", saving what it saves.
+void ConsoleApp::Interrupted() {
+  char buf[64];
+  while (::read(interrupt_read_, buf, sizeof buf) > 0) {
+  }
+  if (client_.interp.CommandDepth > 0) {
+    client_.interp.BreakAll();
+    return;
+  }
+  host_.RequestClose();
+}
+
 int ConsoleApp::Run() {
+  CatchInterrupts();
   client_.Create(args_);
   client_.Activate();
 

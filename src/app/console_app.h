@@ -52,6 +52,8 @@ class ConsoleApp : public QObject {
   void Drain();
   void MaybeFinish();
   void ScheduleDrain();
+  void CatchInterrupts();
+  void Interrupted();
 
   ConsoleHost host_;
   Client client_;
@@ -59,6 +61,8 @@ class ConsoleApp : public QObject {
   bool raw_;
   bool interactive_;
   std::unique_ptr<QSocketNotifier> notifier_;
+  std::unique_ptr<QSocketNotifier> interrupt_notifier_;
+  int interrupt_read_ = -1;
   std::string pending_;
   std::deque<std::string> lines_;
   bool eof_ = false;

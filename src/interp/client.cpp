@@ -44,6 +44,17 @@ void Client::RefreshPanels() {
   host.RefreshPanels();
 }
 
+void Client::ProcessMessages() {
+  ++interp.Pumping;
+  try {
+    host.ProcessMessages();
+  } catch (...) {
+    --interp.Pumping;
+    throw;
+  }
+  --interp.Pumping;
+}
+
 void Client::OnTimer(TimerId) {}
 
 }  // namespace tarnel

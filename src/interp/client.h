@@ -40,6 +40,9 @@ class Client {
   TStringList StatsList;
 
   void ExecuteCommand(std::string_view text, bool echo) { interp.ExecuteCommand(text, echo); }
+  // Lets the message loop run once; whatever runs meanwhile (a typed line,
+  // a trigger, a timer) interrupts the batch that called it.
+  void ProcessMessages();
   void PrintText(std::string_view text) { output.PrintText(text); }
   // Prints a time-stamped system message.
   void Message(std::string_view text) { output.PrintText(output.SystemMessage(text)); }

@@ -89,7 +89,7 @@ void CmdWhile(Client& c, const CommandCall& call) {
     if (in.BreakRequested || in.BreakAllRequested) break;
     in.RunCommand(body, true, call.LocalVars, call.LocalFuncs);
     c.host.InsertPendingKey();
-    if (count % 2 == 0) c.host.ProcessMessages();
+    if (count % 2 == 0) c.ProcessMessages();
   }
   if (c.EchoOn() && in.BreakRequested) c.PrintText("** Цикл остановлен по команде /break.\r\n"_cp);
   in.BreakRequested = false;
@@ -103,6 +103,6 @@ void CmdDo(Client& c, const CommandCall& call) {
 
 void CmdBreak(Client& c, const CommandCall&) { c.interp.BreakRequested = true; }
 
-void CmdBreakAll(Client& c, const CommandCall&) { c.interp.BreakAllRequested = true; }
+void CmdBreakAll(Client& c, const CommandCall&) { c.interp.BreakAll(); }
 
 }  // namespace tarnel

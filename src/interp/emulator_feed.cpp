@@ -38,7 +38,7 @@ bool EmulatorLoadFile(Client& client, const std::string& path) {
     if (i % 25 == 0 || i + 1 == count) {
       client.incoming.ProcessIncoming(pending);
       pending.clear();
-      client.host.ProcessMessages();
+      client.ProcessMessages();
     }
   }
   if (shown != title) client.host.SetTitle(title);

@@ -22,6 +22,8 @@ bool StartsWith(std::string_view s, std::string_view p) {
   return s.size() >= p.size() && s.compare(0, p.size(), p) == 0;
 }
 
+bool IsBreakAll(std::string_view text) { return TrimBlanks(text) == "/breakall"; }
+
 // Runs its action however an invocation ends.
 template <typename F>
 class OnExit {
@@ -74,19 +76,35 @@ void Interpreter::TurnBusyIndicator() {
 
 void Interpreter::LowerDepth(bool reset_busy) {
   --CommandDepth;
-  if (CommandDepth == 0 && reset_busy) SetBusyIndicator('>');
+  if (CommandDepth != 0) return;
+  if (reset_busy) SetBusyIndicator('>');
+  // A "/breakall" of an event batch (a hotkey's) must not stop the next
+  // batch before it starts.
+  ClearBreaks();
+}
+
+void Interpreter::ClearBreaks() {
+  BreakRequested = false;
+  BreakAllRequested = false;
+  AbortRequested = false;
+}
+
+void Interpreter::BreakAll() {
+  BreakAllRequested = true;
+  if (Pumping > 0) AbortRequested = true;
 }
 
 void Interpreter::EndOfBatch() {
   client_.RefreshPanels();
   SetBusyIndicator('>');
-  BreakRequested = false;
-  BreakAllRequested = false;
+  ClearBreaks();
 }
 
 void Interpreter::RunCommand(std::string_view text, bool echo, TStringList& LocalVars,
                              TStringList& LocalFuncs) {
-  if (CommandDepth > kMaxDepth) {
+  if (AbortRequested) return;
+  // The player's way out of a runaway batch works at any depth.
+  if (CommandDepth > kMaxDepth && !(Pumping > 0 && IsBreakAll(text))) {
     client_.Message("Ошибка: слишком много вложенных команд."_cp);
     return;
   }
@@ -126,7 +144,7 @@ void Interpreter::RunCommand(std::string_view text, bool echo, TStringList& Loca
       client_.host.DebugOutput(std::string("command failed: ") + e.what() + "\r\n");
     }
   }
-  client_.host.ProcessMessages();
+  client_.ProcessMessages();
 }
 
 void Interpreter::GrabArguments(std::string_view text, TStringList& LocalVars,
@@ -193,7 +211,7 @@ void Interpreter::Statement(std::string statement, bool echo, TStringList& Local
   if (!StartsWith(word, "/") || StartsWith(word, "//")) {
     if (StartsWith(word, "//")) word.erase(0, 1);
     client_.connection.SendLine(word, rest, echo);
-    client_.host.ProcessMessages();
+    client_.ProcessMessages();
     return;
   }
 
@@ -208,7 +226,7 @@ void Interpreter::Statement(std::string statement, bool echo, TStringList& Local
     for (std::int64_t i = 1; i <= *n; ++i) {
       if (BreakRequested || BreakAllRequested) break;
       RunCommand(rest, echo, LocalVars, LocalFuncs);
-      if (i % 2 == 0) client_.host.ProcessMessages();
+      if (i % 2 == 0) client_.ProcessMessages();
     }
     return;
   }

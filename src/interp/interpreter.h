@@ -44,6 +44,13 @@ class Interpreter {
   int CommandDepth = 0;
   bool BreakRequested = false;
   bool BreakAllRequested = false;
+  // "/breakall" from outside the running batch (typed, a hotkey, a trigger
+  // or Ctrl+C while it runs): every statement of the batch still to come is
+  // skipped, so even a runaway macro ends.
+  bool AbortRequested = false;
+  // How many message pumps of running batches are active now.
+  int Pumping = 0;
+  void BreakAll();
 
  private:
   void Statement(std::string statement, bool echo, TStringList& LocalVars,
@@ -52,8 +59,11 @@ class Interpreter {
   void EndOfBatch();
   std::string CallFunction(std::string_view call, TStringList& LocalVars,
                            TStringList& LocalFuncs, bool& found);
+  void ClearBreaks();
 
   Client& client_;
+  // Function calls nested in the arguments of function calls.
+  int substitution_depth_ = 0;
   char busy_ = '>';
   TStringList command_names_;
   // Folded command names, for the exact lookup that most words hit.

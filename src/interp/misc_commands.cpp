@@ -87,7 +87,7 @@ void TypeFile(Client& c, const std::string& name) {
     if (pending.empty()) return;
     c.incoming.ProcessIncoming(pending);
     pending.clear();
-    c.host.ProcessMessages();
+    c.ProcessMessages();
   };
   while (!in.BreakRequested && !in.BreakAllRequested && reader->Next(line)) {
     pending += line;

@@ -1,5 +1,6 @@
 // Variable references, user function calls and macro parameters.
 
+#include <stdexcept>
 #include <string>
 
 #include "interp/client.h"
@@ -7,9 +8,24 @@
 #include "interp/variable_names.h"
 #include "interp/words.h"
 #include "text/case_fold.h"
+#include "text/cp1251.h"
 
 namespace tarnel {
 
+using namespace literals;
+
+namespace {
+
+// Function calls nested in arguments count as levels of their own, as
+// commands nested in commands do.
+constexpr int kMaxNesting = 127;
+
+// Ends the statement whose substitution went too deep.
+struct NestingTooDeep : std::runtime_error {
+  NestingTooDeep() : std::runtime_error("function calls nested too deeply") {}
+};
+
+}  // namespace
 
 std::string Interpreter::SubstituteVariables(std::string_view text, TStringList& LocalVars) {
   if (text.find('%') == std::string_view::npos) return std::string(text);
@@ -65,6 +81,18 @@ std::string Interpreter::SubstituteVariables(std::string_view text, TStringList&
 std::string Interpreter::SubstituteFunctions(std::string_view text, TStringList& LocalVars,
                                              TStringList& LocalFuncs) {
   if (text.find('%') == std::string_view::npos) return std::string(text);
+  // Game text can carry calls nested a hundred thousand deep into a
+  // command; they end the statement with the nesting message instead of
+  // the stack.
+  if (CommandDepth + substitution_depth_ > kMaxNesting) {
+    client_.Message("Ошибка: слишком много вложенных команд."_cp);
+    throw NestingTooDeep();
+  }
+  ++substitution_depth_;
+  struct Leave {
+    int& depth;
+    ~Leave() { --depth; }
+  } leave{substitution_depth_};
   TurnBusyIndicator();
   std::string out;
   out.reserve(text.size());

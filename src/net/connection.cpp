@@ -55,7 +55,7 @@ void Connection::SendLine(std::string_view word, std::string_view rest, bool ech
     SendText(line);
   else
     client_.Message("Соединение не установлено."_cp);
-  client_.host.ProcessMessages();
+  client_.ProcessMessages();
 }
 
 bool Connection::StandardTelnet() const { return client_.store.VarOn("global._telnet"); }
@@ -89,6 +89,15 @@ void Connection::ResetDecoders() {
   NoteServerEcho();
 }
 
+// Nothing of a connection's unfinished line or escape sequence carries over
+// to the next: not into line assembly, the screens or the log.
+void Connection::ForgetUnfinishedText() {
+  client_.incoming.StartOver();
+  client_.main_screen.CancelEscape();
+  client_.history_screen.CancelEscape();
+  client_.output.Stripper().Reset();
+}
+
 void Connection::NoteServerEcho() {
   const bool secret = telnet_.ServerEchoes();
   if (secret == secret_input_) return;
@@ -103,6 +112,7 @@ void Connection::OnConnecting() {
 
 void Connection::OnConnected() {
   ResetDecoders();
+  ForgetUnfinishedText();
   state_ = State::Connected;
   const std::string address = host_ + ":" + std::to_string(port_);
   client_.Message(std::string("Установлено соединение "_cp) + address + ".");
@@ -136,6 +146,7 @@ void Connection::OnDisconnected() {
   ResetDecoders();
   state_ = State::Disconnected;
   if (!rest.empty()) client_.incoming.ProcessIncoming(rest);
+  ForgetUnfinishedText();
   client_.host.SetTitle(kDefaultTitle);
   client_.Message("Текущее соединение разорвано."_cp);
 }

@@ -62,6 +62,7 @@ class Connection {
 
  private:
   void ResetDecoders();
+  void ForgetUnfinishedText();
   // Tells the window when typing turns secret or plain again.
   void NoteServerEcho();
   // Plain text through the telnet pass to the incoming pipeline.

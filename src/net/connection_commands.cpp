@@ -28,7 +28,7 @@ void CmdSend(Client& c, const CommandCall& call) {
   const std::string text = Unquote(call.params);
   if (c.connection.Active()) {
     c.connection.SendText(text);
-    c.host.ProcessMessages();
+    c.ProcessMessages();
     // What the server hides (a password) is not shown here either.
     if (!c.connection.ServerEchoes()) c.PrintText(text + "\r\n");
   } else {

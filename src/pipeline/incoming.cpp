@@ -1,5 +1,6 @@
 #include "pipeline/incoming.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -12,6 +13,14 @@ namespace tarnel {
 namespace {
 
 constexpr std::string_view kGa = "\x01\x01";
+
+// A line longer than this (its raw bytes) ends as if a line end had come
+// and its rest starts a new line: a server that never ends a line must not
+// fill the memory.
+constexpr std::size_t kLongestLine = 1 << 20;
+// Stats text collected without its end marker in sight is parsed when it
+// grows this long.
+constexpr std::size_t kLongestStatsText = 1 << 20;
 
 // The bytes that interrupt a run of plain text while a line is built.
 constexpr auto kLineBreakers = [] {
@@ -130,6 +139,27 @@ void Incoming::Recycle(std::string&& s) {
   spare_.push_back(std::move(s));
 }
 
+void Incoming::EndLine(bool previews) {
+  NewEntry();
+  if (previews) {
+    // Copies: a trigger may inject text that runs the trigger loop and
+    // takes this entry off the queue.
+    const std::string c = clean_[clean_.size() - 2];
+    const std::string r = raw_[raw_.size() - 2];
+    PreviewTriggers(c, r);
+  }
+}
+
+void Incoming::StartOver() {
+  line_stripper_.Reset();
+  // Entries before the last are complete lines whose triggers may still be
+  // running; only the last one is unfinished.
+  if (!clean_.empty()) {
+    clean_.back().clear();
+    raw_.back().clear();
+  }
+}
+
 void Incoming::StartStats(std::string marker, std::string text) {
   if (StatsRunning()) return;
   stats_marker_ = std::move(marker);
@@ -162,12 +192,22 @@ void Incoming::ProcessIncoming(std::string_view chunk) {
       // Plain text up to the next escape or line end goes in one piece.
       const char* q = FindLineBreaker(p, end);
       if (q != p) {
+        const std::size_t room = kLongestLine - std::min(kLongestLine, raw_.back().size());
+        if (static_cast<std::size_t>(q - p) > room) q = p + room;
         raw_.back().append(p, static_cast<std::size_t>(q - p));
         clean_.back().append(p, static_cast<std::size_t>(q - p));
         unfinished = true;
         p = q;
+        if (raw_.back().size() >= kLongestLine) {
+          EndLine(previews);
+          unfinished = false;
+        }
         continue;
       }
+    }
+    if (raw_.back().size() >= kLongestLine) {
+      EndLine(previews);
+      unfinished = false;
     }
     // A whole colour code goes to the raw line in one piece and nothing of it
     // to the clean line, as the stripper would have it byte by byte.
@@ -185,15 +225,8 @@ void Incoming::ProcessIncoming(std::string_view chunk) {
     const char ch = *p++;
     if (ch == '\n') {
       raw_.back() += '\n';
-      NewEntry();
+      EndLine(previews);
       unfinished = false;
-      if (previews) {
-        // Copies: a trigger may inject text that runs the trigger loop and
-        // takes this entry off the queue.
-        const std::string c = clean_[clean_.size() - 2];
-        const std::string r = raw_[raw_.size() - 2];
-        PreviewTriggers(c, r);
-      }
     } else if (ch == '\r') {
       raw_.back() += ch;
       unfinished = true;
@@ -253,7 +286,7 @@ void Incoming::SetLineVariable(VariableSlot& slot, const std::string& value) {
 
 void Incoming::AccumulateStats(const std::string& clean) {
   if (stats_marker_.empty()) return;
-  if (clean.find(stats_marker_) == std::string::npos) {
+  if (clean.find(stats_marker_) == std::string::npos && stats_text_.size() < kLongestStatsText) {
     stats_text_ += ',';
     stats_text_ += clean;
     return;

@@ -41,6 +41,11 @@ class Incoming {
   const std::deque<std::string>& CleanLines() const { return clean_; }
   const std::deque<std::string>& RawLines() const { return raw_; }
 
+  // Forgets the line being received and the escape sequence it may be in:
+  // what one connection left unfinished must not become the start of the
+  // next one's first line.
+  void StartOver();
+
   // Stats accumulation, started by "/parsestats" with an end marker.
   bool StatsRunning() const { return !stats_marker_.empty(); }
   void StartStats(std::string marker, std::string text);
@@ -88,6 +93,8 @@ class Incoming {
   void AccumulateStats(const std::string& clean);
   void SetLineVariable(VariableSlot& slot, const std::string& value);
   void NewEntry();
+  // The line being received is complete: a new one starts.
+  void EndLine(bool previews);
   std::string TakeSpare();
   void Recycle(std::string&& s);
   static void Refresh(TriggerCache& cache, const TStringList& list);

@@ -1,6 +1,7 @@
 #include "platform/qt_socket.h"
 
 #include <QMetaObject>
+#include <algorithm>
 #include <cerrno>
 
 #include "net/connection.h"
@@ -12,6 +13,10 @@ namespace {
 // A read hands at most this much to the core at once, which keeps what one
 // chunk can inflate to within reason; the rest follows as further reads.
 constexpr qint64 kReadPiece = 64 * 1024;
+// Received bytes waiting for the core stay below this; the rest waits in
+// the kernel, and TCP slows a server that sends faster than the client
+// takes it.
+constexpr std::size_t kMostQueued = 1 << 20;
 
 }  // namespace
 
@@ -19,6 +24,7 @@ QtSocket::~QtSocket() {
   // Closing the program: the socket goes without a word to the core.
   ++generation_;
   events_.clear();
+  queued_bytes_ = 0;
   if (socket_ != nullptr) {
     socket_->disconnect(this);
     delete socket_;
@@ -74,6 +80,7 @@ void QtSocket::Open(const std::string& host, int port) {
   connect(s, &QTcpSocket::hostFound, this, [this, generation] {
     if (generation == generation_) Post({Kind::Connecting, 0, {}});
   });
+  s->setReadBufferSize(kReadPiece * 4);
   connect(s, &QTcpSocket::connected, this, [this, generation, s] {
     if (generation != generation_) return;
     // Typed lines should leave at once, not wait to be merged.
@@ -85,7 +92,8 @@ void QtSocket::Open(const std::string& host, int port) {
   });
   connect(s, &QTcpSocket::disconnected, this, [this, generation] {
     if (generation != generation_) return;
-    ReadAvailable();
+    // The last bytes go before the end, however full the queue is.
+    ReadAvailable(true);
     Post({Kind::Disconnected, 0, {}});
   });
   connect(s, &QTcpSocket::errorOccurred, this,
@@ -106,6 +114,7 @@ void QtSocket::Close() { DropSocket(); }
 void QtSocket::DropSocket() {
   ++generation_;
   events_.clear();
+  queued_bytes_ = 0;
   if (socket_ == nullptr) return;
   QTcpSocket* s = socket_;
   socket_ = nullptr;
@@ -120,10 +129,11 @@ void QtSocket::Send(std::string_view bytes) {
   socket_->write(bytes.data(), static_cast<qint64>(bytes.size()));
 }
 
-void QtSocket::ReadAvailable() {
-  while (socket_ != nullptr && socket_->bytesAvailable() > 0) {
+void QtSocket::ReadAvailable(bool all) {
+  while (socket_ != nullptr && socket_->bytesAvailable() > 0 && (all || queued_bytes_ < kMostQueued)) {
     const QByteArray piece = socket_->read(kReadPiece);
     if (piece.isEmpty()) break;
+    queued_bytes_ += static_cast<std::size_t>(piece.size());
     Post({Kind::Read, 0, std::string(piece.constData(), static_cast<std::size_t>(piece.size()))});
   }
 }
@@ -140,6 +150,12 @@ void QtSocket::Dispatch() {
   if (events_.empty()) return;
   const Event event = std::move(events_.front());
   events_.pop_front();
+  if (event.kind == Kind::Read) {
+    queued_bytes_ -= std::min(queued_bytes_, event.bytes.size());
+    // Reading paused while the queue was full: the socket says nothing
+    // more until it is read again.
+    if (socket_ != nullptr && queued_bytes_ < kMostQueued / 2) ReadAvailable();
+  }
   // The next event is a message of its own: a command that lets the message
   // loop run while this one is handled will see it, as with any message.
   if (!events_.empty()) {

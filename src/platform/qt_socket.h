@@ -48,7 +48,7 @@ class QtSocket : public QObject {
   };
 
   void Post(Event event);
-  void ReadAvailable();
+  void ReadAvailable(bool all = false);
   void Dispatch();
   void Deliver(const Event& event);
   void DropSocket();
@@ -59,6 +59,7 @@ class QtSocket : public QObject {
   // are ignored.
   quint64 generation_ = 0;
   std::deque<Event> events_;
+  std::size_t queued_bytes_ = 0;  // received bytes in events_
   bool dispatch_posted_ = false;
 };
 

@@ -109,6 +109,12 @@ class TScreen {
   TLine* RowLine(int row);
   const TLine* RowLine(int row) const;
 
+  // Forgets an escape sequence whose stream ended before it did.
+  void CancelEscape() {
+    in_escape_ = false;
+    seq_length_ = 0;
+  }
+
   void ScrollRegionUp();
   void ScrollRegionDown();
   void BlankScreen();

@@ -8,6 +8,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -244,6 +245,108 @@ TEST(ProgramSwitches, HelpAndVersionAnswerWithoutTouchingAnyFile) {
   // Not a profile, a log, a stats file or settings: nothing at all.
   EXPECT_TRUE(fs::is_empty(dir));
   fs::remove_all(dir);
+}
+
+// Ctrl+C: the way out of a runaway batch when input is piped, and the end
+// of the client when nothing runs.
+class ConsoleInterruptTest : public ConsoleTest {
+ protected:
+  struct Running {
+    pid_t pid;
+    int in;
+    int out;
+  };
+  Running Start() {
+    int in_pipe[2], out_pipe[2];
+    EXPECT_EQ(::pipe(in_pipe), 0);
+    EXPECT_EQ(::pipe(out_pipe), 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      ::dup2(in_pipe[0], 0);
+      ::dup2(out_pipe[1], 1);
+      ::close(in_pipe[1]);
+      ::close(out_pipe[0]);
+      if (::chdir(dir_.c_str()) != 0) ::_exit(126);
+      ::setenv("TARNEL_HOME", dir_.c_str(), 1);
+      ::setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+      ::execl(TARNEL_CONSOLE_BIN, TARNEL_CONSOLE_BIN, static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    ::close(in_pipe[0]);
+    ::close(out_pipe[1]);
+    return {pid, in_pipe[1], out_pipe[0]};
+  }
+  static void Type(const Running& r, const std::string& text) {
+    ASSERT_EQ(::write(r.in, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+  }
+  // Output until the text shows (or 20 s pass).
+  static bool WaitFor(const Running& r, std::string& out, const std::string& text) {
+    char buf[4096];
+    for (int waited = 0; out.find(text) == std::string::npos && waited < 200;) {
+      pollfd p{r.out, POLLIN, 0};
+      if (::poll(&p, 1, 100) <= 0) {
+        ++waited;
+        continue;
+      }
+      const ssize_t n = ::read(r.out, buf, sizeof buf);
+      if (n <= 0) break;
+      out.append(buf, static_cast<std::size_t>(n));
+    }
+    return out.find(text) != std::string::npos;
+  }
+  static int Finish(const Running& r, std::string& out) {
+    ::close(r.in);
+    WaitFor(r, out, std::string(1, '\x7f') + "never");
+    ::close(r.out);
+    int status = -1;
+    ::waitpid(r.pid, &status, 0);
+    return status;
+  }
+};
+
+TEST_F(ConsoleInterruptTest, CtrlCStopsARunawayBatchAndTheClientGoesOn) {
+  const Running r = Start();
+  std::string out;
+  ASSERT_TRUE(WaitFor(r, out, "Tarnel MUD Client"));
+  Type(r, "/set macro m={m;m}\n/echo started;m\n/echo survived\n");
+  ASSERT_TRUE(WaitFor(r, out, "started"));
+  ::usleep(300 * 1000);
+  ::kill(r.pid, SIGINT);
+  EXPECT_TRUE(WaitFor(r, out, "survived")) << out.substr(out.size() > 2000 ? out.size() - 2000 : 0);
+  const int status = Finish(r, out);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+TEST_F(ConsoleInterruptTest, CtrlCAtRestEndsTheClientWithItsSaves) {
+  const Running r = Start();
+  std::string out;
+  ASSERT_TRUE(WaitFor(r, out, "Tarnel MUD Client"));
+  Type(r, "/echo ready\n");
+  ASSERT_TRUE(WaitFor(r, out, "ready"));
+  ::kill(r.pid, SIGINT);
+  // Input stays open: only the interruption ends it.
+  char buf[4096];
+  for (ssize_t n; (n = ::read(r.out, buf, sizeof buf)) > 0;) out.append(buf, static_cast<std::size_t>(n));
+  int status = -1;
+  ::waitpid(r.pid, &status, 0);
+  ::close(r.in);
+  ::close(r.out);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_TRUE(fs::exists(dir_ / "TARNEL.ini"));
+  EXPECT_TRUE(fs::exists(dir_ / "default.tmc"));
+}
+
+TEST_F(ConsoleInterruptTest, TwoCtrlCsInASecondEndItAtOnce) {
+  const Running r = Start();
+  std::string out;
+  ASSERT_TRUE(WaitFor(r, out, "Tarnel MUD Client"));
+  Type(r, "/set macro m={m;m}\n/echo started;m\n");
+  ASSERT_TRUE(WaitFor(r, out, "started"));
+  ::kill(r.pid, SIGINT);
+  ::usleep(100 * 1000);
+  ::kill(r.pid, SIGINT);
+  const int status = Finish(r, out);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130) << status;
 }
 
 }  // namespace

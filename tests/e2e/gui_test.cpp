@@ -8,6 +8,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -76,6 +77,11 @@ TEST(DesktopClient, TheWindowTitleIsTheCaptionAlone) {
   ::close(fds[0]);
   ASSERT_FALSE(number.empty()) << "Xvfb did not start (is the xvfb package installed?)";
   const std::string display = ":" + number;
+  // The number comes a moment before the server answers; a client that
+  // tries too early gives up.
+  const std::string probe = "DISPLAY=" + display + " xwininfo -root >/dev/null 2>&1";
+  for (int i = 0; i < 100 && std::system(probe.c_str()) != 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
 
   const fs::path dir =
       fs::temp_directory_path() / ("tarnel-gui-title-" + std::to_string(::getpid()));
