@@ -15,7 +15,8 @@ class Client;
 // statement, and the running execution's echo flag and local lists.
 struct CommandCall {
   std::string_view word;
-  std::string params;
+  // A view into the statement, which outlives the handler.
+  std::string_view params;
   bool echo;
   TStringList& LocalVars;
   TStringList& LocalFuncs;

@@ -1,5 +1,6 @@
 #include "interp/condition.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <optional>
@@ -207,14 +208,28 @@ bool OpensNegation(const std::string& s, std::size_t i) {
   return negated && j < s.size() && s[j] == '(';
 }
 
-// Replaces the innermost comparison that is still text by its truth mark.
-// False when there was nothing left to compare.
-bool ComparisonStep(Client& client, std::string& s) {
+}  // namespace
+
+// Every comparison in the framed text, replaced by its truth mark.
+//
+// Step by step, the innermost comparison still in text goes first: the
+// leftmost "(" of the greatest depth that is followed by neither a mark, a
+// "(" nor a negation, up to the first ")" outside quotes after it.  Putting
+// a mark in place of a comparison changes nothing for the other candidates
+// (their depths, what follows them, the quotes), so the order is known from
+// one scan and each comparison's text is walked once.  The one exception is
+// a comparison that took in a "(" of its own: the parentheses then no longer
+// balance, and the whole condition is false.
+std::string ReduceComparisons(std::string s, const ComparisonFn& compare) {
+  const std::size_t n = s.size();
+  struct Candidate {
+    std::size_t pos;
+    int depth;
+  };
+  std::vector<Candidate> candidates;
   bool quoted = false;
   int depth = 0;
-  int recorded_depth = 0;
-  std::size_t recorded = std::string::npos;
-  for (std::size_t i = 0; i < s.size(); ++i) {
+  for (std::size_t i = 0; i < n; ++i) {
     const char c = s[i];
     if (IsQuote(c)) {
       quoted = !quoted;
@@ -222,49 +237,76 @@ bool ComparisonStep(Client& client, std::string& s) {
       continue;
     } else if (c == '(') {
       ++depth;
-      const char next = i + 1 < s.size() ? s[i + 1] : '(';
-      if (depth > recorded_depth && next != kTrue && next != kFalse && next != '(' &&
-          !OpensNegation(s, i)) {
-        recorded_depth = depth;
-        recorded = i;
-      }
+      const char next = i + 1 < n ? s[i + 1] : '(';
+      if (depth >= 1 && next != kTrue && next != kFalse && next != '(' && !OpensNegation(s, i))
+        candidates.push_back({i, depth});
     } else if (c == ')') {
       --depth;
     }
   }
-  if (depth != 0) {
-    s = std::string{'(', kFalse, ')'};
-    return false;
+  if (depth != 0) return std::string{'(', kFalse, ')'};
+  if (candidates.empty()) return s;
+  std::stable_sort(candidates.begin(), candidates.end(),
+                   [](const Candidate& a, const Candidate& b) { return a.depth > b.depth; });
+
+  // The text as a chain: next[i] is the byte after i, and a "(" whose
+  // comparison was done carries its mark.
+  std::vector<std::size_t> next(n + 1);
+  for (std::size_t i = 0; i <= n; ++i) next[i] = i + 1;
+  std::vector<char> mark(n, 0);
+  std::string text;
+  for (const Candidate& cand : candidates) {
+    text.clear();
+    int opened = 0;
+    bool q = false;
+    std::size_t j = next[cand.pos];
+    for (; j < n; j = next[j]) {
+      const char c = s[j];
+      if (IsQuote(c)) {
+        q = !q;
+      } else if (!q && c == ')') {
+        break;
+      } else if (!q && c == '(') {
+        ++opened;
+      }
+      text += c;
+      if (mark[j] != 0) text += mark[j];
+    }
+    mark[cand.pos] = compare(text) ? kTrue : kFalse;
+    if (opened > 0) return std::string{'(', kFalse, ')'};
+    next[cand.pos] = std::min(j, n);
   }
-  if (recorded == std::string::npos) return false;
-  quoted = false;
-  std::size_t close = recorded + 1;
-  for (; close < s.size(); ++close) {
-    const char c = s[close];
-    if (IsQuote(c))
-      quoted = !quoted;
-    else if (!quoted && c == ')')
-      break;
+  std::string out;
+  out.reserve(n);
+  for (std::size_t i = 0; i < n; i = next[i]) {
+    out += s[i];
+    if (mark[i] != 0) out += mark[i];
   }
-  const bool result =
-      Compare(client, std::string_view(s).substr(recorded + 1, close - recorded - 1));
-  s.replace(recorded + 1, close - recorded - 1, 1, result ? kTrue : kFalse);
-  return true;
+  return out;
 }
 
-char EvaluateGroup(std::string g) {
-  while (g.size() > 2) {
-    const char a = g[0], op = g[1], b = g[2];
+namespace {
+
+// The marks and operators of a group without parentheses, from left to
+// right: each step takes the first mark, the operator after it and the mark
+// after that, and puts the result in their place.
+char EvaluateGroup(std::string_view g) {
+  if (g.empty()) return kFalse;
+  char a = g[0];
+  std::size_t i = 1;  // what is left is a followed by g[i..]
+  while (g.size() - i + 1 > 2) {
+    const char op = g[i], b = g[i + 1];
     char r = a;
     if (op == '&')
       r = (a == kFalse || b == kFalse) ? kFalse : kTrue;
     else if (op == '|')
       r = (a == kTrue || b == kTrue) ? kTrue : kFalse;
-    g.replace(0, 3, 1, r);
+    a = r;
+    i += 2;
     // A false "and" settles the whole group.
     if (op == '&' && r == kFalse) break;
   }
-  return g.size() == 1 ? g[0] : kFalse;
+  return g.size() - i + 1 == 1 ? a : kFalse;
 }
 
 bool ReplaceOnce(std::string& s, std::string_view from, char to) {
@@ -317,12 +359,57 @@ bool LogicStep(std::string& s) {
     s.assign(1, kFalse);
     return false;
   }
-  const char r = EvaluateGroup(s.substr(recorded + 1, end - recorded - 1));
+  const char r = EvaluateGroup(std::string_view(s).substr(recorded + 1, end - recorded - 1));
   s.replace(recorded, end - recorded + 1, 1, r);
   return true;
 }
 
 }  // namespace
+
+// The truth of the text once every comparison is a mark and the operator
+// words are signs.  Step by step the text is rewritten: "(" mark ")" and
+// "!" mark give way to a mark wherever they stand, then the innermost group
+// is combined, until one byte is left.  The rewrites never overlap, so in a
+// text whose parentheses nest properly the result is that of combining each
+// group as its ")" arrives, in one pass; anything else goes step by step.
+bool ReduceLogic(std::string s) {
+  int depth = 0, open = 0, close = 0;
+  bool nested = true;
+  for (char c : s) {
+    if (c == '(') ++open, ++depth;
+    if (c == ')') ++close, --depth;
+    if (depth < 0) nested = false;
+  }
+  if (open != close) return false;
+  if (!nested) {
+    while (LogicStep(s)) {
+    }
+    return s.size() == 1 && s[0] == kTrue;
+  }
+  auto push = [](std::string& frame, char c) {
+    frame += c;
+    // "!" before a mark turns it over, as often as it stands there.
+    while (frame.size() >= 2 && (frame.back() == kTrue || frame.back() == kFalse) &&
+           frame[frame.size() - 2] == '!') {
+      const char m = frame.back() == kTrue ? kFalse : kTrue;
+      frame.resize(frame.size() - 2);
+      frame += m;
+    }
+  };
+  std::vector<std::string> frames(1);
+  for (char c : s) {
+    if (c == '(') {
+      frames.emplace_back();
+    } else if (c == ')') {
+      const char r = EvaluateGroup(frames.back());
+      frames.pop_back();
+      push(frames.back(), r);
+    } else {
+      push(frames.back(), c);
+    }
+  }
+  return EvaluateGroup(frames.front()) == kTrue;
+}
 
 bool EvaluateCondition(Client& client, std::string_view condition, TStringList& LocalVars,
                        TStringList& LocalFuncs) {
@@ -336,16 +423,13 @@ bool EvaluateCondition(Client& client, std::string_view condition, TStringList& 
   s = client.interp.SubstituteVariables(s, LocalVars);
   s = client.interp.SubstituteFunctions(s, LocalVars, LocalFuncs);
   s = "(" + s + ")";
-  while (ComparisonStep(client, s)) {
-  }
+  s = ReduceComparisons(std::move(s), [&](std::string_view text) { return Compare(client, text); });
   for (char& c : s)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   s = ReplaceAll(s, "AND", "&");
   s = ReplaceAll(s, "OR", "|");
   s = ReplaceAll(s, "NOT", "!");
-  while (LogicStep(s)) {
-  }
-  return s.size() == 1 && s[0] == kTrue;
+  return ReduceLogic(std::move(s));
 }
 
 }  // namespace tarnel

@@ -15,7 +15,7 @@ namespace {
 // Splits "(condition) rest" into the condition with its parentheses and the
 // rest without leading blanks.  Quotes are not considered here.  False when
 // the text does not begin with "(" or the parenthesis has no partner.
-bool SplitCondition(std::string_view p, std::string& condition, std::string& rest) {
+bool SplitCondition(std::string_view p, std::string_view& condition, std::string_view& rest) {
   if (p.empty() || p.front() != '(') return false;
   int depth = 1;
   std::size_t i = 1;
@@ -24,23 +24,25 @@ bool SplitCondition(std::string_view p, std::string& condition, std::string& res
     if (p[i] == ')') --depth;
   }
   if (depth != 0) return false;
-  condition.assign(p.substr(0, i));
-  rest = TrimLeftBlanks(p.substr(i));
+  condition = p.substr(0, i);
+  rest = TrimLeftBlanksView(p.substr(i));
   return true;
 }
 
 }  // namespace
 
+// The parts are views into the statement: a block nested in blocks is never
+// copied level by level.
 void CmdIf(Client& c, const CommandCall& call) {
-  std::string condition, rest;
+  std::string_view condition, rest;
   if (!SplitCondition(call.params, condition, rest)) {
     c.ParamError(call.word);
     return;
   }
   // The else part starts at the first "else" that follows blanks outside
   // double quotes and braces; it need not be followed by a blank.
-  std::string then_part = rest;
-  std::string else_part;
+  std::string_view then_part = rest;
+  std::string_view else_part;
   bool has_else = false;
   bool quoted = false;
   int depth = 0;
@@ -57,14 +59,14 @@ void CmdIf(Client& c, const CommandCall& call) {
       while (j < rest.size() && rest[j] == ' ') ++j;
       if (rest.size() - j >= 5 && rest.compare(j, 4, "else") == 0) {
         then_part = rest.substr(0, i);
-        else_part = Unquote(TrimLeftBlanks(std::string_view(rest).substr(j + 4)));
+        else_part = UnquoteView(TrimLeftBlanksView(rest.substr(j + 4)));
         if (else_part.empty()) else_part = "/do";
         has_else = true;
         break;
       }
     }
   }
-  then_part = Unquote(then_part);
+  then_part = UnquoteView(then_part);
   if (EvaluateCondition(c, condition, call.LocalVars, call.LocalFuncs))
     c.interp.RunCommand(then_part, true, call.LocalVars, call.LocalFuncs);
   else if (has_else)
@@ -72,12 +74,12 @@ void CmdIf(Client& c, const CommandCall& call) {
 }
 
 void CmdWhile(Client& c, const CommandCall& call) {
-  std::string condition, rest;
+  std::string_view condition, rest;
   if (!SplitCondition(call.params, condition, rest)) {
     c.ParamError(call.word);
     return;
   }
-  const std::string body = Unquote(rest);
+  const std::string_view body = UnquoteView(rest);
   Interpreter& in = c.interp;
   in.BreakRequested = false;
   // The loop keeps nothing from one repetition to the next, so it may run
@@ -98,7 +100,7 @@ void CmdWhile(Client& c, const CommandCall& call) {
 }
 
 void CmdDo(Client& c, const CommandCall& call) {
-  c.interp.RunCommand(Unquote(call.params), true, call.LocalVars, call.LocalFuncs);
+  c.interp.RunCommand(UnquoteView(call.params), true, call.LocalVars, call.LocalFuncs);
 }
 
 void CmdBreak(Client& c, const CommandCall&) { c.interp.BreakRequested = true; }

@@ -138,7 +138,7 @@ void Interpreter::RunCommand(std::string_view text, bool echo, TStringList& Loca
           start = i + 1;
         }
       }
-      Statement(std::string(rest.substr(start)), echo, LocalVars, LocalFuncs);
+      Statement(rest.substr(start), echo, LocalVars, LocalFuncs);
     } catch (const std::exception& e) {
       // A failing statement ends silently; the batch goes on.
       client_.host.DebugOutput(std::string("command failed: ") + e.what() + "\r\n");
@@ -178,10 +178,13 @@ void Interpreter::GrabArguments(std::string_view text, TStringList& LocalVars,
   }
 }
 
-void Interpreter::Statement(std::string statement, bool echo, TStringList& LocalVars,
+void Interpreter::Statement(std::string_view statement, bool echo, TStringList& LocalVars,
                             TStringList& LocalFuncs) {
+  // The statement is a view into the batch's text for as long as nothing
+  // changes it, so blocks nested in blocks share one copy of their text.
+  std::string owned;
   if (StartsWith(statement, "#") || StartsWith(statement, "/#")) {
-    if (statement[0] == '/') statement.erase(0, 1);
+    if (statement[0] == '/') statement.remove_prefix(1);
     // The hash dialect is not translated yet: report the word, run nothing.
     std::string word, rest;
     SplitFirstWord(statement, word, rest);
@@ -191,31 +194,36 @@ void Interpreter::Statement(std::string statement, bool echo, TStringList& Local
     statement = "/nope";
   }
   const bool debug = client_.store.VarOn("global._debug");
-  if (debug) client_.PrintText("** " + statement + "\r\n");
-  if (!StartsWith(statement, "/while ") && !StartsWith(statement, "/if ")) {
-    statement = SubstituteVariables(statement, LocalVars);
-    statement = SubstituteFunctions(statement, LocalVars, LocalFuncs);
+  if (debug) client_.PrintText("** " + std::string(statement) + "\r\n");
+  if (!StartsWith(statement, "/while ") && !StartsWith(statement, "/if ") &&
+      statement.find('%') != std::string_view::npos) {
+    std::string substituted = SubstituteVariables(statement, LocalVars);
+    substituted = SubstituteFunctions(substituted, LocalVars, LocalFuncs);
+    if (substituted != statement) {
+      owned = std::move(substituted);
+      statement = owned;
+    }
   }
-  if (debug) client_.PrintText("   " + statement + "\r\n");
+  if (debug) client_.PrintText("   " + std::string(statement) + "\r\n");
 
-  std::string word, rest;
-  SplitFirstWord(statement, word, rest);
+  std::string_view word_view, rest;
+  SplitFirstWord(statement, word_view, rest);
 
-  const std::string macro = client_.store.FindEnabled(EntryKind::Macros, word);
+  const std::string macro = client_.store.FindEnabled(EntryKind::Macros, word_view);
   if (!macro.empty()) {
     const std::string expanded = ExpandMacro(macro, rest);
     RunCommand(expanded, echo, LocalVars, LocalFuncs);
     return;
   }
 
-  if (!StartsWith(word, "/") || StartsWith(word, "//")) {
-    if (StartsWith(word, "//")) word.erase(0, 1);
-    client_.connection.SendLine(word, rest, echo);
+  if (!StartsWith(word_view, "/") || StartsWith(word_view, "//")) {
+    if (StartsWith(word_view, "//")) word_view.remove_prefix(1);
+    client_.connection.SendLine(word_view, rest, echo);
     client_.ProcessMessages();
     return;
   }
 
-  word = Abbreviate(word);
+  const std::string word = Abbreviate(word_view);
   if (CommandHandler handler = FindCommand(word)) {
     handler(client_, CommandCall{word, rest, echo, LocalVars, LocalFuncs});
     return;
@@ -234,7 +242,7 @@ void Interpreter::Statement(std::string statement, bool echo, TStringList& Local
   // Assignment form: "/x=5".  The statement is put back together as it was
   // written (no blank is added when nothing followed the word).
   std::string joined = word;
-  if (!rest.empty()) joined += " " + rest;
+  if (!rest.empty()) joined += " " + std::string(rest);
   const auto eq = joined.find('=');
   const auto paren = joined.find('(');
   if (eq != std::string::npos && (paren == std::string::npos || paren < eq)) {

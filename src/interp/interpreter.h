@@ -53,7 +53,7 @@ class Interpreter {
   void BreakAll();
 
  private:
-  void Statement(std::string statement, bool echo, TStringList& LocalVars,
+  void Statement(std::string_view statement, bool echo, TStringList& LocalVars,
                  TStringList& LocalFuncs);
   void GrabArguments(std::string_view text, TStringList& LocalVars, TStringList& LocalFuncs);
   void EndOfBatch();

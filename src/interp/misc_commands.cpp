@@ -109,7 +109,7 @@ void CmdCls(Client& c, const CommandCall&) {
 }
 
 void CmdLog(Client& c, const CommandCall& call) {
-  c.interp.RunCommand("/set global._logfile=" + call.params, true, call.LocalVars,
+  c.interp.RunCommand("/set global._logfile=" + std::string(call.params), true, call.LocalVars,
                       call.LocalFuncs);
 }
 

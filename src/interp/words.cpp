@@ -2,11 +2,13 @@
 
 namespace tarnel {
 
-std::string TrimLeftBlanks(std::string_view s) {
+std::string_view TrimLeftBlanksView(std::string_view s) {
   std::size_t b = 0;
   while (b < s.size() && s[b] == ' ') ++b;
-  return std::string(s.substr(b));
+  return s.substr(b);
 }
+
+std::string TrimLeftBlanks(std::string_view s) { return std::string(TrimLeftBlanksView(s)); }
 
 std::string TrimRightBlanks(std::string_view s) {
   std::size_t e = s.size();
@@ -16,18 +18,20 @@ std::string TrimRightBlanks(std::string_view s) {
 
 std::string TrimBlanks(std::string_view s) { return TrimRightBlanks(TrimLeftBlanks(s)); }
 
-std::string Unquote(std::string_view text) {
+std::string_view UnquoteView(std::string_view text) {
   std::size_t b = 0;
   while (b < text.size() && text[b] == ' ') ++b;
   std::string_view s = text.substr(b);
   if (!s.empty() && (s.front() == '"' || s.front() == '\'' || s.front() == '{')) s.remove_prefix(1);
   if (!s.empty() && (s.back() == '"' || s.back() == '\'' || s.back() == '}')) {
     s.remove_suffix(1);
-    return std::string(s);
+    return s;
   }
   while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  return std::string(s);
+  return s;
 }
+
+std::string Unquote(std::string_view text) { return std::string(UnquoteView(text)); }
 
 namespace {
 
@@ -119,6 +123,12 @@ int WordCount(std::string_view text) {
     }
   }
   return count;
+}
+
+void SplitFirstWord(std::string_view text, std::string_view& word, std::string_view& rest) {
+  const auto blank = text.find(' ');
+  word = text.substr(0, blank);
+  rest = blank == std::string_view::npos ? std::string_view() : text.substr(blank + 1);
 }
 
 void SplitFirstWord(std::string_view text, std::string& word, std::string& rest) {

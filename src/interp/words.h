@@ -11,6 +11,8 @@ namespace tarnel {
 // trailing quote, apostrophe or "}" (and nothing more), or else the trailing
 // blanks.  The two removed characters need not match.
 std::string Unquote(std::string_view text);
+// The same as a view into the text, for callers that need no copy.
+std::string_view UnquoteView(std::string_view text);
 
 // The n-th word (from 1), unquoted; empty when there are fewer words.
 std::string WordAt(std::string_view text, int n);
@@ -25,8 +27,10 @@ int WordCount(std::string_view text);
 
 // Text before the first blank, and everything after it.
 void SplitFirstWord(std::string_view text, std::string& word, std::string& rest);
+void SplitFirstWord(std::string_view text, std::string_view& word, std::string_view& rest);
 
 std::string TrimLeftBlanks(std::string_view s);
+std::string_view TrimLeftBlanksView(std::string_view s);
 std::string TrimRightBlanks(std::string_view s);
 std::string TrimBlanks(std::string_view s);
 

@@ -1,5 +1,7 @@
 // Commands that load, run and save profiles and script files.
 
+#include <exception>
+
 #include "interp/client.h"
 #include "interp/commands.h"
 #include "interp/words.h"
@@ -19,6 +21,49 @@ constexpr std::string_view kProfileFilter = "Профили (*.tmc)|*.tmc|Все
 
 enum class Load { Profile, Include, Execute };
 
+// Whether an include line records the file (the saved profile writes every
+// variable whose name begins so as an include).
+bool Included(const TStringList& vars, std::string_view full) {
+  for (const std::string& line : vars.Lines()) {
+    if (line.compare(0, 15, "global._include") != 0) continue;
+    if (TStringList::ValueOf(line) == full) return true;
+  }
+  return false;
+}
+
+// Runs a handler on a statement that needs no reading, the way the
+// interpreter runs any statement: one level deeper, failures ending only
+// the statement, and the message loop let run after it.
+void RunDirect(Client& c, CommandHandler handler, std::string_view word, std::string params,
+               TStringList& LocalVars, TStringList& LocalFuncs) {
+  if (c.interp.AbortRequested) return;
+  c.interp.TurnBusyIndicator();
+  {
+    struct Level {
+      Interpreter& interp;
+      explicit Level(Interpreter& i) : interp(i) { interp.RaiseDepth(); }
+      ~Level() { interp.LowerDepth(false); }
+    } level(c.interp);
+    try {
+      handler(c, CommandCall{word, std::move(params), true, LocalVars, LocalFuncs});
+    } catch (const std::exception& e) {
+      c.host.DebugOutput(std::string("command failed: ") + e.what() + "\r\n");
+    }
+  }
+  c.ProcessMessages();
+}
+
+// An entry written in the exact form: "/set" gets its name and value
+// between double quotes, which it takes off and keeps everything between.
+void RunExact(Client& c, const ExactLine& e, TStringList& LocalVars, TStringList& LocalFuncs) {
+  if (e.kind_word.empty()) {
+    RunDirect(c, CmdInclude, "/include", "\"" + e.value + "\"", LocalVars, LocalFuncs);
+    return;
+  }
+  RunDirect(c, CmdSet, "/set", e.kind_word + " \"" + e.name + "\"=\"" + e.value + "\"", LocalVars,
+            LocalFuncs);
+}
+
 // The file a command names, or one the player picks; empty when the player
 // cancelled or could not be asked (then the parameter error is shown).
 std::string FileParameter(Client& c, const CommandCall& call, bool save, std::string name) {
@@ -37,7 +82,17 @@ void LoadCommand(Client& c, const CommandCall& call, Load kind) {
   TStringList& groups = c.store.Groups();
   if (groups.IndexOfName("group.global") < 0) groups.Add("group.global=on");
   if (groups.IndexOfName("group.manual") < 0) groups.Add("group.manual=on");
-  if (kind == Load::Include) c.store.Variables().Add("global._include=" + full);
+  if (kind == Load::Include) {
+    // A file that includes itself, directly or through others, would load
+    // for ever and record itself at every level.
+    if (c.store.Loading().Contains(full)) {
+      c.Message(std::string("Файл "_cp) + full + std::string(" уже загружается."_cp));
+      return;
+    }
+    // Included again, it runs again, but it is recorded once: every record
+    // runs it once more at each load.
+    if (!Included(c.store.Variables(), full)) c.store.Variables().Add("global._include=" + full);
+  }
   if (kind == Load::Profile) c.DefaultProfile();
   if (!LoadScriptFile(c, full, call.LocalVars, call.LocalFuncs)) {
     c.Message(std::string("Ошибка чтения файла "_cp) + full + ".");
@@ -63,8 +118,16 @@ bool LoadScriptFile(Client& c, std::string_view file, TStringList& LocalVars,
                     TStringList& LocalFuncs) {
   std::string content;
   if (!ReadWholeFile(file, content)) return false;
-  const std::vector<std::string> statements = PrepareScriptLines(SplitTextLines(content));
-  for (const std::string& s : statements) c.interp.RunCommand(s, true, LocalVars, LocalFuncs);
+  const LoadingFiles::Mark loading(c.store.Loading(), file);
+  std::vector<ScriptStep> steps = ReadScript(SplitTextLines(content));
+  content.clear();
+  content.shrink_to_fit();
+  for (const ScriptStep& step : steps) {
+    if (step.exact)
+      RunExact(c, *step.exact, LocalVars, LocalFuncs);
+    else
+      c.interp.RunCommand(step.text, true, LocalVars, LocalFuncs);
+  }
   return true;
 }
 
@@ -81,7 +144,7 @@ void CmdSaveProfile(Client& c, const CommandCall& call) {
   name = FileParameter(c, call, true, name);
   if (name.empty()) return;
   const std::string full = text::ExpandFileName(name);
-  if (!BuildProfileLines(c.store).SaveToFile(full))
+  if (!WriteFileSafely(full, BuildProfileText(c.store)))
     c.Message(std::string("Ошибка записи в файл "_cp) + full + ".");
   TStringList& vars = c.store.Variables();
   const int idx = vars.IndexOfName("global._profile");
@@ -90,7 +153,7 @@ void CmdSaveProfile(Client& c, const CommandCall& call) {
 
 void CmdNewProfile(Client& c, const CommandCall& call) {
   c.DefaultProfile();
-  std::string name = call.params;
+  std::string name(call.params);
   if (name == "{}") name = "default.tmc";
   if (!name.empty())
     c.store.Variables().Add("global._profile=" + text::ExpandFileName(name));

@@ -1,5 +1,10 @@
 #include "script/script_store.h"
 
+#include <algorithm>
+#include <iterator>
+#include <unordered_map>
+#include <vector>
+
 #include "text/cp1251.h"
 
 namespace tarnel {
@@ -21,32 +26,62 @@ std::string ScriptStore::FindEnabled(EntryKind kind, std::string_view short_name
   return std::string(list.ValueAt(i));
 }
 
+namespace {
+
+// The text a group's entries begin with: its name and ".".
+std::string GroupPrefix(std::string_view group_line) {
+  const std::string_view name = TStringList::NameOf(group_line);
+  const auto dot = name.find('.');
+  std::string prefix(dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1));
+  prefix += '.';
+  return prefix;
+}
+
+}  // namespace
+
 void ScriptStore::PruneGroups() {
   static constexpr EntryKind kinds[] = {EntryKind::Macros,    EntryKind::Hotkeys,
                                         EntryKind::Functions, EntryKind::Triggers,
                                         EntryKind::Variables, EntryKind::Arguments};
   TStringList& groups = Groups();
-  int i = 0;
-  while (i < groups.Count()) {
-    const std::string_view name = groups.NameAt(i);
-    const auto dot = name.find('.');
-    std::string prefix(dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1));
-    prefix += '.';
-    bool used = false;
-    for (EntryKind k : kinds) {
-      for (const std::string& line : List(k).Lines()) {
-        if (line.compare(0, prefix.size(), prefix) == 0) {
-          used = true;
-          break;
-        }
-      }
-      if (used) break;
-    }
-    if (used)
-      ++i;
-    else
-      groups.DeleteAt(i);
+  // Which groups have entries depends on the names alone: while no list has
+  // changed its layout since the last time, every group left then still
+  // has its entries.  This runs at the end of every batch.
+  std::array<std::uint64_t, std::size(kinds) + 1> layouts{};
+  for (std::size_t k = 0; k < std::size(kinds); ++k) layouts[k] = List(kinds[k]).LayoutChanges();
+  layouts.back() = groups.LayoutChanges();
+  if (pruned_ && layouts == pruned_layouts_) return;
+
+  // Each entry is looked at once, at the lengths of the groups' prefixes.
+  std::vector<std::string> prefixes;
+  prefixes.reserve(static_cast<std::size_t>(groups.Count()));
+  std::unordered_map<std::string_view, bool> used;
+  std::vector<std::size_t> lengths;
+  for (const std::string& line : groups.Lines()) prefixes.push_back(GroupPrefix(line));
+  for (const std::string& p : prefixes) {
+    if (!used.emplace(p, false).second) continue;
+    if (std::find(lengths.begin(), lengths.end(), p.size()) == lengths.end())
+      lengths.push_back(p.size());
   }
+  std::size_t unknown = used.size();
+  for (EntryKind k : kinds) {
+    for (const std::string& line : List(k).Lines()) {
+      for (std::size_t n : lengths) {
+        if (line.size() < n || line[n - 1] != '.') continue;
+        const auto it = used.find(std::string_view(line).substr(0, n));
+        if (it == used.end() || it->second) continue;
+        it->second = true;
+        if (--unknown == 0) break;
+      }
+      if (unknown == 0) break;
+    }
+    if (unknown == 0) break;
+  }
+  if (unknown != 0)
+    groups.RemoveIf([&](const std::string& line) { return !used.at(GroupPrefix(line)); });
+  layouts.back() = groups.LayoutChanges();
+  pruned_layouts_ = layouts;
+  pruned_ = true;
 }
 
 void ScriptStore::ClearAll() {

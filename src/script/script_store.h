@@ -3,9 +3,11 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "script/loading_files.h"
 #include "script/string_list.h"
 
 namespace tarnel {
@@ -43,9 +45,16 @@ class ScriptStore {
   // Empties every list.
   void ClearAll();
 
+  // The script files being loaded now; a new profile leaves it alone.
+  LoadingFiles& Loading() { return loading_; }
+
  private:
   std::array<TStringList, kEntryKindCount> lists_;
   TStringList preview_;
+  LoadingFiles loading_;
+  // The layouts of the lists when the groups were last pruned.
+  bool pruned_ = false;
+  std::array<std::uint64_t, kEntryKindCount> pruned_layouts_{};
 };
 
 // The caption the entry editor shows for a kind.

@@ -8,6 +8,7 @@
 #include "interp/commands.h"
 #include "interp/formula.h"
 #include "interp/words.h"
+#include "script/set_entry.h"
 #include "text/case_fold.h"
 #include "text/cp1251.h"
 #include "text/numbers.h"
@@ -18,31 +19,6 @@ namespace tarnel {
 using namespace literals;
 
 namespace {
-
-std::optional<EntryKind> KindWord(std::string_view k) {
-  static constexpr struct {
-    std::string_view word;
-    EntryKind kind;
-  } kWords[] = {
-      {"macro", EntryKind::Macros},      {"macros", EntryKind::Macros},
-      {"var", EntryKind::Variables},     {"variable", EntryKind::Variables},
-      {"vars", EntryKind::Variables},    {"variables", EntryKind::Variables},
-      {"trig", EntryKind::Triggers},     {"trigger", EntryKind::Triggers},
-      {"trigs", EntryKind::Triggers},    {"triggers", EntryKind::Triggers},
-      {"trigg", EntryKind::Triggers},    {"triggs", EntryKind::Triggers},
-      {"function", EntryKind::Functions}, {"func", EntryKind::Functions},
-      {"funcs", EntryKind::Functions},   {"functions", EntryKind::Functions},
-      {"arg", EntryKind::Arguments},     {"argument", EntryKind::Arguments},
-      {"args", EntryKind::Arguments},    {"arguments", EntryKind::Arguments},
-      {"hotkey", EntryKind::Hotkeys},    {"hot", EntryKind::Hotkeys},
-      {"key", EntryKind::Hotkeys},       {"hotkeys", EntryKind::Hotkeys},
-      {"hots", EntryKind::Hotkeys},      {"keys", EntryKind::Hotkeys},
-      {"group", EntryKind::Groups},      {"groups", EntryKind::Groups},
-  };
-  for (const auto& w : kWords)
-    if (w.word == k) return w.kind;
-  return std::nullopt;
-}
 
 bool StartsWith(std::string_view s, std::string_view p) {
   return s.size() >= p.size() && s.compare(0, p.size(), p) == 0;
@@ -142,7 +118,7 @@ void IncDec(Client& c, const CommandCall& call, int sign) {
   const std::string amount_text = WordAt(call.params, 2);
   const std::int64_t amount = amount_text.empty() ? 1 : text::IntegerOr(amount_text, 0);
   if (amount == 0) {
-    c.Message(std::string("Ошибка в параметрах, "_cp) + call.params +
+    c.Message(std::string("Ошибка в параметрах, "_cp) + std::string(call.params) +
               std::string(" не числовое значение."_cp));
     return;
   }
@@ -168,7 +144,7 @@ std::optional<KindAndEntry> SplitKind(Client& c, const CommandCall& call,
   std::string k, r;
   SplitFirstWord(call.params, k, r);
   auto kw = KindWord(k);
-  if (!kw) return KindAndEntry{EntryKind::Variables, call.params};
+  if (!kw) return KindAndEntry{EntryKind::Variables, std::string(call.params)};
   if (*kw == EntryKind::Groups) {
     group(c, r);
     return std::nullopt;
@@ -182,8 +158,53 @@ std::optional<KindAndEntry> SplitKind(Client& c, const CommandCall& call,
 
 }  // namespace
 
+std::optional<EntryKind> KindWord(std::string_view k) {
+  static constexpr struct {
+    std::string_view word;
+    EntryKind kind;
+  } kWords[] = {
+      {"macro", EntryKind::Macros},      {"macros", EntryKind::Macros},
+      {"var", EntryKind::Variables},     {"variable", EntryKind::Variables},
+      {"vars", EntryKind::Variables},    {"variables", EntryKind::Variables},
+      {"trig", EntryKind::Triggers},     {"trigger", EntryKind::Triggers},
+      {"trigs", EntryKind::Triggers},    {"triggers", EntryKind::Triggers},
+      {"trigg", EntryKind::Triggers},    {"triggs", EntryKind::Triggers},
+      {"function", EntryKind::Functions}, {"func", EntryKind::Functions},
+      {"funcs", EntryKind::Functions},   {"functions", EntryKind::Functions},
+      {"arg", EntryKind::Arguments},     {"argument", EntryKind::Arguments},
+      {"args", EntryKind::Arguments},    {"arguments", EntryKind::Arguments},
+      {"hotkey", EntryKind::Hotkeys},    {"hot", EntryKind::Hotkeys},
+      {"key", EntryKind::Hotkeys},       {"hotkeys", EntryKind::Hotkeys},
+      {"hots", EntryKind::Hotkeys},      {"keys", EntryKind::Hotkeys},
+      {"group", EntryKind::Groups},      {"groups", EntryKind::Groups},
+  };
+  for (const auto& w : kWords)
+    if (w.word == k) return w.kind;
+  return std::nullopt;
+}
+
+std::string EntryName(EntryKind kind, std::string name) {
+  name = WithDefaultGroup(std::move(name));
+  if (kind == EntryKind::Hotkeys) {
+    const auto dot = name.find('.');
+    name = name.substr(0, dot + 1) + text::UpperAscii(std::string_view(name).substr(dot + 1));
+  }
+  return name;
+}
+
+std::optional<SetEntry> ParseSetEntry(EntryKind kind, std::string_view entry) {
+  const auto eq = entry.find('=');
+  if (eq == std::string_view::npos) return std::nullopt;
+  const std::string_view raw = entry.substr(eq + 1);
+  SetEntry e;
+  e.name = EntryName(kind, Unquote(entry.substr(0, eq)));
+  e.formula = !raw.empty() && raw.front() == '(';
+  e.value = Unquote(raw);
+  return e;
+}
+
 void CmdSet(Client& c, const CommandCall& call) {
-  const std::string& p = call.params;
+  const std::string p(call.params);
   if (p.find('=') == std::string::npos) {
     c.ParamError(call.word);
     return;
@@ -191,20 +212,14 @@ void CmdSet(Client& c, const CommandCall& call) {
   const auto split = SplitKind(c, call, SetGroup);
   if (!split) return;
   const EntryKind kind = split->kind;
-  const std::string& entry = split->entry;
-  const auto eq = entry.find('=');
-  if (eq == std::string::npos) {
+  auto parsed = ParseSetEntry(kind, split->entry);
+  if (!parsed) {
     c.ParamError(call.word);
     return;
   }
-  std::string name = WithDefaultGroup(Unquote(std::string_view(entry).substr(0, eq)));
-  const std::string_view raw = std::string_view(entry).substr(eq + 1);
-  if (kind == EntryKind::Hotkeys) {
-    const auto dot = name.find('.');
-    name = name.substr(0, dot + 1) + text::UpperAscii(std::string_view(name).substr(dot + 1));
-  }
-  const bool formula = !raw.empty() && raw.front() == '(';
-  std::string value = Unquote(raw);
+  const std::string name = std::move(parsed->name);
+  const bool formula = parsed->formula;
+  std::string value = std::move(parsed->value);
 
   if (text::SameText(name, "global._profile")) {
     if (value.empty()) value = "default.tmc";
@@ -275,7 +290,7 @@ void CmdSet(Client& c, const CommandCall& call) {
 }
 
 void CmdFree(Client& c, const CommandCall& call) {
-  const std::string& p = call.params;
+  const std::string p(call.params);
   if (p.empty()) {
     c.ParamError(call.word);
     return;

@@ -46,33 +46,36 @@ void TStringList::Touch(bool layout) {
   if (layout) layout_changes_ = changes_;
 }
 
-// strict: the rule of Add (a short name must not be empty); otherwise the
-// rule of a rebuild.
-void TStringList::IndexLine(int i, bool strict) {
+// Every line with a "=" is in the full-name index, the empty name of a line
+// that begins with "=" too, so a name the index lacks is in no line and a
+// lookup never has to scan.  Empty short names are never indexed.
+void TStringList::IndexLine(int i) {
   const std::string& line = lines_[static_cast<std::size_t>(i)];
   const auto eq = line.find('=');
-  if (eq == std::string::npos || eq == 0) return;
+  if (eq == std::string::npos) return;
   const std::string_view name(line.data(), eq);
   full_.try_emplace(std::string(name), i);
+  if (eq == 0) return;
   const auto dot = name.find('.');
-  if (dot == std::string_view::npos) {
+  if (dot == std::string_view::npos)
     short_.try_emplace(std::string(name), i);
-  } else if (!strict || dot + 1 < name.size()) {
-    if (dot + 1 < name.size()) short_.try_emplace(std::string(name.substr(dot + 1)), i);
-  }
+  else if (dot + 1 < name.size())
+    short_.try_emplace(std::string(name.substr(dot + 1)), i);
 }
 
 void TStringList::RebuildIndexes() {
   full_.clear();
   short_.clear();
-  for (int i = 0; i < Count(); ++i) IndexLine(i, false);
+  full_.reserve(lines_.size());
+  short_.reserve(lines_.size());
+  for (int i = 0; i < Count(); ++i) IndexLine(i);
 }
 
 int TStringList::Add(std::string line) {
   lines_.push_back(std::move(line));
   Touch(true);
   const int i = Count() - 1;
-  IndexLine(i, true);
+  IndexLine(i);
   return i;
 }
 
@@ -87,11 +90,20 @@ void TStringList::Insert(int i, std::string line) {
 void TStringList::Put(int i, std::string line) {
   if (i < 0 || i >= Count()) return;
   std::string& slot = lines_[static_cast<std::size_t>(i)];
-  const bool same_name = text::SameText(NameOf(slot), NameOf(line)) &&
-                         (slot.find('=') == std::string::npos) == (line.find('=') == std::string::npos);
+  const auto old_eq = slot.find('='), new_eq = line.find('=');
+  // The indexes change only with the name as lookups compare it; the layout
+  // changes with any byte of the name (or of a line without "="), since
+  // readers match names letter case and all.
+  const bool same_key = (old_eq == std::string::npos) == (new_eq == std::string::npos) &&
+                        (old_eq == std::string::npos ||
+                         text::SameText(std::string_view(slot).substr(0, old_eq),
+                                        std::string_view(line).substr(0, new_eq)));
+  const bool same_bytes = (old_eq == std::string::npos) == (new_eq == std::string::npos) &&
+                          std::string_view(slot).substr(0, old_eq) ==
+                              std::string_view(line).substr(0, new_eq);
   slot = std::move(line);
-  Touch(!same_name);
-  if (!same_name) RebuildIndexes();
+  Touch(!same_bytes);
+  if (!same_key) RebuildIndexes();
 }
 
 void TStringList::SetValueAt(int i, std::string_view value) {
@@ -117,20 +129,9 @@ void TStringList::Clear() {
   short_.clear();
 }
 
-int TStringList::IndexOfName(std::string_view name) {
+int TStringList::IndexOfName(std::string_view name) const {
   const auto it = full_.find(name);
-  if (it != full_.end()) return it->second;
-  for (int i = 0; i < Count(); ++i) {
-    const std::string& line = lines_[static_cast<std::size_t>(i)];
-    const auto eq = line.find('=');
-    if (eq != std::string::npos && text::SameText(std::string_view(line.data(), eq), name)) {
-      full_.try_emplace(std::string(name), i);
-      const auto short_name = ShortOf(name);
-      if (!short_name.empty()) short_.try_emplace(std::string(short_name), i);
-      return i;
-    }
-  }
-  return -1;
+  return it == full_.end() ? -1 : it->second;
 }
 
 int TStringList::IndexOfShortName(std::string_view short_name) const {
@@ -138,7 +139,7 @@ int TStringList::IndexOfShortName(std::string_view short_name) const {
   return it == short_.end() ? -1 : it->second;
 }
 
-std::string TStringList::GetValue(std::string_view name) {
+std::string TStringList::GetValue(std::string_view name) const {
   const int i = IndexOfName(name);
   return i < 0 ? std::string() : std::string(ValueAt(i));
 }

@@ -27,9 +27,9 @@ class TStringList {
   // reused (a copy carries it along with the lines), so a reader can keep
   // what it derived from the lines while the stamp stays the same.
   std::uint64_t Changes() const { return changes_; }
-  // The same for the layout alone: lines added, removed, moved or renamed.
-  // While it stays, a name is found at the same position (values may have
-  // changed).
+  // The same for the layout alone: lines added, removed, moved or renamed
+  // (a change of letter case too).  While it stays, every line keeps its
+  // name byte for byte at the same position (values may have changed).
   std::uint64_t LayoutChanges() const { return layout_changes_; }
 
   // Append a line; the indexes learn its names (first wins).
@@ -63,13 +63,14 @@ class TStringList {
   }
   void Clear();
 
-  // Position of the line with this name, or -1.
-  int IndexOfName(std::string_view name);
+  // Position of the first line with this name, or -1.  The index always
+  // knows every name, so this never scans the lines.
+  int IndexOfName(std::string_view name) const;
   // Position of a line by short name through the short-name index only, or -1.
   int IndexOfShortName(std::string_view short_name) const;
 
   // The value of the named line, or empty.
-  std::string GetValue(std::string_view name);
+  std::string GetValue(std::string_view name) const;
   // Replace or append name=value; an empty value deletes the line.
   void SetValue(std::string_view name, std::string_view value);
 
@@ -101,7 +102,7 @@ class TStringList {
   using Index = std::unordered_map<std::string, int, FoldHash, FoldEqual>;
 
   void Touch(bool layout);
-  void IndexLine(int i, bool strict);
+  void IndexLine(int i);
   void RebuildIndexes();
 
   std::vector<std::string> lines_;

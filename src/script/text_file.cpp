@@ -1,11 +1,14 @@
 #include "script/text_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 
 #include "text/paths.h"
 
@@ -52,12 +55,73 @@ std::vector<std::string> SplitTextLines(std::string_view text) {
   return lines;
 }
 
+namespace {
+
+constexpr std::string_view kTempInfix = ".tmp-";
+constexpr std::size_t kTempRandom = 6;  // the X's of mkstemp
+// A temporary file that nobody has written for this long and that no save
+// holds locked was left by a save that never finished.  The wait covers the
+// moment between creating a temporary file and locking it.
+constexpr std::time_t kStaleSeconds = 60;
+
+bool TempSuffix(std::string_view s) {
+  if (s.size() != kTempRandom) return false;
+  for (char c : s)
+    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
+  return true;
+}
+
+}  // namespace
+
+bool IsTemporaryFileOf(std::string_view file_name, std::string_view target_name) {
+  if (file_name.size() != target_name.size() + kTempInfix.size() + kTempRandom) return false;
+  return file_name.substr(0, target_name.size()) == target_name &&
+         file_name.substr(target_name.size(), kTempInfix.size()) == kTempInfix &&
+         TempSuffix(file_name.substr(target_name.size() + kTempInfix.size()));
+}
+
+void RemoveStaleTemporaryFiles(std::string_view path) {
+  const std::string native = text::NativePath(path);
+  const auto slash = native.rfind('/');
+  const std::string dir = slash == std::string::npos ? "."
+                          : slash == 0               ? "/"
+                                                     : native.substr(0, slash);
+  const std::string base = slash == std::string::npos ? native : native.substr(slash + 1);
+  if (base.empty()) return;
+  DIR* d = ::opendir(dir.c_str());
+  if (d == nullptr) return;
+  const std::time_t now = std::time(nullptr);
+  while (const dirent* e = ::readdir(d)) {
+    if (!IsTemporaryFileOf(e->d_name, base)) continue;
+    const std::string file = dir + "/" + e->d_name;
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat st {};
+    struct stat again {};
+    // A save that is still writing holds its file locked, whichever process
+    // it runs in; a file someone else owns, or one just made, stays too.
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+        now - st.st_mtime >= kStaleSeconds && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+        ::lstat(file.c_str(), &again) == 0 && again.st_dev == st.st_dev &&
+        again.st_ino == st.st_ino)
+      ::unlink(file.c_str());
+    ::close(fd);
+  }
+  ::closedir(d);
+}
+
 bool WriteFileSafely(std::string_view path, std::string_view content) {
   if (path.empty()) return false;
+  // A save killed before its rename left its temporary file behind: the
+  // next save of the same file takes it away.
+  RemoveStaleTemporaryFiles(path);
   const std::string native = text::NativePath(path);
-  std::string temp = native + ".tmp-XXXXXX";
+  std::string temp = native + std::string(kTempInfix) + std::string(kTempRandom, 'X');
   const int fd = ::mkstemp(temp.data());
   if (fd < 0) return false;
+  // Held until the file is renamed into place, so that no other save takes
+  // it for a leftover.  A file system without locks still gets the save.
+  ::flock(fd, LOCK_EX | LOCK_NB);
   bool ok = true;
   std::size_t done = 0;
   while (ok && done < content.size()) {

@@ -73,7 +73,7 @@ void CmdParseStats(Client& c, const CommandCall& call) {
     return;
   }
   if (c.incoming.StatsRunning()) return;
-  c.incoming.StartStats(marker, call.params.substr(FirstWordEnd(call.params)));
+  c.incoming.StartStats(marker, std::string(call.params.substr(FirstWordEnd(call.params))));
 }
 
 void CmdStats(Client& c, const CommandCall& call) {

@@ -82,7 +82,10 @@ TEST_F(ProfileTest, SavingAndLoadingGivesTheSameFileAndLists) {
   EXPECT_NE(first.find("set var kept.spaced={trailing   }\r\n"), std::string::npos) << first;
   EXPECT_EQ(first.find("lost.v"), std::string::npos);
   EXPECT_NE(first.find("set var kept.v={kept}\r\n"), std::string::npos);
-  EXPECT_NE(first.find("include {" + (dir_ / "extra.tmc").string() + "}\r\ninclude {"), std::string::npos);
+  // Included twice, the file is recorded once.
+  const std::string include_line = "include {" + (dir_ / "extra.tmc").string() + "}\r\n";
+  ASSERT_NE(first.find(include_line), std::string::npos);
+  EXPECT_EQ(first.find(include_line, first.find(include_line) + 1), std::string::npos);
   EXPECT_EQ(first.find("_currow"), std::string::npos);
 
   TestHost h2;

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -128,6 +129,51 @@ TEST_F(ConsoleTest, LogFileCollectsTheTextWithoutColours) {
   std::string content((std::istreambuf_iterator<char>(log)), {});
   EXPECT_NE(content.find("red\r\n"), std::string::npos) << content;
   EXPECT_EQ(content.find('\x1b'), std::string::npos);
+}
+
+// Blocks nested in blocks share their text: memory follows the length of
+// the text, not its length times its depth.
+TEST_F(ConsoleTest, NestedBlocksAreNotCopiedLevelByLevel) {
+  std::string line;
+  for (int i = 0; i < 100; ++i) line += "/if (1=1) {";
+  line += "/nop " + std::string(3 << 20, 'x');
+  line.append(100, '}');
+  line += ";/echo done\n/quit\n";
+  int in_pipe[2], out_pipe[2];
+  ASSERT_EQ(::pipe(in_pipe), 0);
+  ASSERT_EQ(::pipe(out_pipe), 0);
+  const pid_t console = ::fork();
+  if (console == 0) {
+    ::dup2(in_pipe[0], 0);
+    ::dup2(out_pipe[1], 1);
+    ::close(in_pipe[1]);
+    ::close(out_pipe[0]);
+    if (::chdir(dir_.c_str()) != 0) ::_exit(126);
+    ::setenv("TARNEL_HOME", dir_.c_str(), 1);
+    ::setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+    ::execl(TARNEL_CONSOLE_BIN, TARNEL_CONSOLE_BIN, static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(in_pipe[0]);
+  ::close(out_pipe[1]);
+  std::size_t done = 0;
+  while (done < line.size()) {
+    const ssize_t n = ::write(in_pipe[1], line.data() + done, line.size() - done);
+    if (n <= 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  ::close(in_pipe[1]);
+  std::string out;
+  char buf[4096];
+  for (ssize_t n; (n = ::read(out_pipe[0], buf, sizeof buf)) > 0;) out.append(buf, static_cast<std::size_t>(n));
+  ::close(out_pipe[0]);
+  int status = 0;
+  rusage usage{};
+  ::wait4(console, &status, 0, &usage);
+  EXPECT_NE(out.find("done"), std::string::npos);
+  // A copy per level would take hundreds of megabytes; the client itself,
+  // sanitizers and all, stays well below this.
+  EXPECT_LT(usage.ru_maxrss, 400L * 1024) << "peak " << usage.ru_maxrss / 1024 << " MiB";
 }
 
 // The player's terminal: standard input and output are one pty, whose
