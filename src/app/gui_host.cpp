@@ -80,6 +80,10 @@ void GuiHost::ClearSelection(TerminalId id) {
   vt->update();
 }
 
+void GuiHost::CompletionDue() {
+  if (form_) form_->Timer2Timer();
+}
+
 void GuiHost::SetSecretInput(bool on) {
   if (form_) form_->Edit1->setEchoMode(on ? QLineEdit::Password : QLineEdit::Normal);
 }

@@ -31,6 +31,7 @@ class GuiHost : public QtHost {
   void OpenEntryEditor(EntryKind kind) override;
   void ClearSelection(TerminalId id) override;
   void SetSecretInput(bool on) override;
+  void CompletionDue() override;
   void InsertPendingKey() override;
   void Beep() override;
   void PlaySound(const std::string& path) override;

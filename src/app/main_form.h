@@ -77,6 +77,8 @@ class TMainForm : public QMainWindow {
   void FormKeyUp(QKeyEvent& e);
   bool Edit1KeyDown(QKeyEvent& e);
   void Edit1Change(const QString& text);
+  // The completion timer fired.
+  void Timer2Timer();
   void CleanClipboard();
   void EnterLine();
   // The first menu opens; arrows and Enter work the menus from there.
@@ -122,6 +124,7 @@ class TMainForm : public QMainWindow {
   void MenuCommand(QMenu* menu, const QString& title, const char* command, bool echo);
   void WordClick(TEmulVT& view, const std::string& word, Qt::KeyboardModifiers mods);
 
+
   Client& client_;
   GuiHost& host_;
   QSplitter* column_split_ = nullptr;
@@ -129,6 +132,7 @@ class TMainForm : public QMainWindow {
   bool activated_ = false;
   bool destroyed_ = false;
   bool navigating_history_ = false;
+  bool completing_ = false;  // the completion changes the line, not the player
   int completion_interval_ = 1200;
 };
 

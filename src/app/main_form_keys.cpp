@@ -8,6 +8,7 @@
 
 #include "app/gui_host.h"
 #include "app/main_form.h"
+#include "input/completion.h"
 #include "input/key_names.h"
 #include "platform/qt_host.h"
 #include "text/numbers.h"
@@ -240,11 +241,28 @@ bool TMainForm::Edit1KeyDown(QKeyEvent& e) {
 }
 
 void TMainForm::Edit1Change(const QString& text) {
-  if (navigating_history_) return;
+  if (navigating_history_ || completing_) return;
   history.Changed(FromQString(text));
   const std::string delay = client_.store.Var("global._argdelay");
   if (const auto ms = text::IntegerOr(delay, 0); ms > 0 && ms < 3600000) completion_interval_ = static_cast<int>(ms);
   host_.StartTimer(TimerId::Completion, completion_interval_);
+}
+
+// The pause after typing is over: the last word is completed, and exactly
+// what was added is selected, so the next key typed replaces it.
+void TMainForm::Timer2Timer() {
+  const QString text = Edit1->text();
+  const int end = Edit1->hasSelectedText() ? Edit1->selectionEnd() : Edit1->cursorPosition();
+  // The caret elsewhere: the timer goes on until it stands at the end.
+  if (end != text.size()) return;
+  host_.StopTimer(TimerId::Completion);
+  const std::optional<std::string> added = CompletionFor(client_, FromQString(text));
+  if (!added || added->empty()) return;
+  completing_ = true;
+  const QString more = ToQString(*added);
+  Edit1->setText(text + more);
+  Edit1->setSelection(static_cast<int>(text.size()), static_cast<int>(more.size()));
+  completing_ = false;
 }
 
 void TMainForm::CleanClipboard() {

@@ -55,6 +55,5 @@ void Client::ProcessMessages() {
   --interp.Pumping;
 }
 
-void Client::OnTimer(TimerId) {}
 
 }  // namespace tarnel

@@ -62,6 +62,10 @@ class Host {
   // A character typed while commands run is put into the command line now.
   virtual void InsertPendingKey() {}
 
+  // The completion timer fired: the command line completes its last word
+  // now if it can (the window asks the core which candidate).
+  virtual void CompletionDue() {}
+
   // Timers: an interval of 0 never fires.
   virtual void StartTimer(TimerId /*id*/, int /*interval_ms*/) {}
   virtual void StopTimer(TimerId /*id*/) {}

@@ -25,6 +25,8 @@ std::string Client::SettingsPath() const {
 
 void Client::Create(const std::vector<std::string>& args) {
   host.SetTitle("Tarnel MUD Client");
+  // The one-second timer of the "timers." variables runs for the whole run.
+  host.StartTimer(TimerId::Second, 1000);
   std::string lastprofile;
   const std::string ini = SettingsPath();
   if (text::FileExists(ini) && settings.LoadFromFile(ini)) lastprofile = settings.GetValue("lastprofile");

@@ -32,14 +32,14 @@ std::string Wire(std::string_view text) {
 }
 
 std::string GameText(std::mt19937& rng, int lines) {
-  const std::vector<std::string> says = {std::string("Ярослав говорит: 'я иду'"_cp),
-                                         std::string("Стражник говорит: 'стой, кто идёт?'"_cp),
-                                         std::string("Заяц говорит: 'я заяц'"_cp)};
+  const std::vector<std::string> says = {Cp("Ярослав говорит: 'я иду'"_cp),
+                                         Cp("Стражник говорит: 'стой, кто идёт?'"_cp),
+                                         Cp("Заяц говорит: 'я заяц'"_cp)};
   std::string text;
   for (int k = 0; k < lines; ++k) {
     switch (rng() % 5) {
       case 0: text += "\x1b[1;33m" + says[rng() % says.size()] + "\x1b[0m\r\n"; break;
-      case 1: text += std::string("Вы видите ящик.\r\n"_cp); break;
+      case 1: text += Cp("Вы видите ящик.\r\n"_cp); break;
       case 2:
         text += "\x1b[0;32mHP:" + std::to_string(rng() % 200) + ">\x1b[0m " + "\xFF\xF9";
         break;
@@ -82,7 +82,7 @@ Result Play(const std::string& wire, const std::vector<std::size_t>& cuts, const
     client.ExecuteCommand(std::string("/set ") + counter, false);
   TStringList& trig = client.store.Triggers();
   trig.Add("default.%1=/inc lines");
-  trig.Add(std::string("default.%1 говорит: '%2'=/set said={%2}"_cp));
+  trig.Add(Cp("default.%1 говорит: '%2'=/set said={%2}"_cp));
   trig.Add("default./esc[1;33m%1/esc[0m=/inc yellow");
   trig.Add("default.^HP:%1>=/set hp=%1");
   trig.Add("default.in red$=/inc red");

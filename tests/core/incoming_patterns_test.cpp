@@ -23,15 +23,14 @@ struct Case {
 };
 
 TEST(MatchPatternTest, OneScanWithoutGoingBack) {
+  const std::string says = Cp("%1 говорит: %2"_cp), said = Cp("\nВася говорит: привет\r"_cp);
+  const std::string who = Cp("%1=Вася"_cp), what = Cp("%2=привет"_cp);
   const std::vector<Case> cases = {
       {"ab", "\naab\r", false, {}},  // the "a" that broke the match is not tried again
       {"%1 abc", "\nx ab abc\r", false, {}},
       {"%1 abc", "\nx abc\r", true, {"%1=x"}},
       {"\n%1\r", "\n line \r", true, {"%1= line "}},
-      {std::string("%1 говорит: %2"_cp),
-       std::string("\nВася говорит: привет\r"_cp),
-       true,
-       {std::string("%1=Вася"_cp), std::string("%2=привет"_cp)}},
+      {says, said, true, {who, what}},
       {"%1%2", "\nab\r", false, {}},  // two captures with nothing between
       {"", "\nab\r", false, {}},
       {"a%b", "\nxa%by\r", true, {}},  // "%" before a non-digit is a letter

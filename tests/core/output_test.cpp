@@ -78,7 +78,7 @@ TEST_F(OutputTest, ALogInAMissingFolderReportsOnTheMainTerminalOnly) {
   client_.store.Variables().SetValue("global._logfile", bad);
   client_.PrintText("hello\r\n");
   client_.PrintText("again\r\n");
-  const std::string msg = "\x1b[0;37m** 07.12.2026 09:05 ** " + std::string("Ошибка записи в "_cp) +
+  const std::string msg = "\x1b[0;37m** 07.12.2026 09:05 ** " + Cp("Ошибка записи в "_cp) +
                           "\"" + bad + "\".\r\n";
   EXPECT_EQ(host_.main, "hello\r\n" + msg + "again\r\n" + msg);
   EXPECT_EQ(host_.history, "hello\r\nagain\r\n");

@@ -133,7 +133,7 @@ class TelnetConnectionTest : public ::testing::Test {
 };
 
 TEST_F(TelnetConnectionTest, LinesEndWithCrLfAndADoubledIacOnlyWhenAskedFor) {
-  const std::string line("say мягких Я"_cp);
+  const std::string line = Cp("say мягких Я"_cp);
   client_.ExecuteCommand(line, false);
   client_.ExecuteCommand("/send " + line, false);
   Telnet(true);
@@ -142,7 +142,7 @@ TEST_F(TelnetConnectionTest, LinesEndWithCrLfAndADoubledIacOnlyWhenAskedFor) {
   ASSERT_EQ(host_.sent.size(), 4u);
   EXPECT_EQ(host_.sent[0], line + "\r");
   EXPECT_EQ(host_.sent[1], line + "\r");
-  EXPECT_EQ(host_.sent[2], std::string("say м"_cp) + "\xFF\xFF" + std::string("гких Я\r\n"_cp));
+  EXPECT_EQ(host_.sent[2], Cp("say м"_cp) + "\xFF\xFF" + Cp("гких Я\r\n"_cp));
   EXPECT_EQ(host_.sent[3], host_.sent[2]);
   // Turned off again, the next line is the game servers' kind once more.
   Telnet(false);

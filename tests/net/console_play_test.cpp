@@ -98,5 +98,14 @@ TEST(ConsolePlayTest, AFailedConnectLetsTheHeldLinesRunAndTheClientEnd) {
   EXPECT_LT(run.out.find("Ошибка "), run.out.find("Соединение не установлено.")) << run.out;
 }
 
+TEST(ConsolePlayTest, AOneShotTimerSendsItsCommandSecondsLater) {
+  TestServer server("expect look\\r\nline Timed.\nclose\n");
+  const ConsoleRun run = Console("/connect 127.0.0.1 " + std::to_string(server.Port()) +
+                                 "\n/set timers.look=2\n");
+  EXPECT_EQ(server.Wait(), "look\r");
+  EXPECT_TRUE(server.Succeeded()) << server.Diagnostics();
+  EXPECT_TRUE(Has(run.out, "Timed.")) << run.out;
+}
+
 }  // namespace
 }  // namespace tarnel::test

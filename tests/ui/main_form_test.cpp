@@ -266,6 +266,38 @@ TEST_F(MainFormTest, PageUpOpensTheHistoryAtTheLiveEndAndMovesBack) {
   EXPECT_FALSE(form_->Panel17->isVisible());
 }
 
+TEST_F(MainFormTest, APauseCompletesTheLastWordAndTypingReplacesTheOffer) {
+  Start();
+  // The completion timer firing, as it does after the pause.
+  auto pause = [this] { client_->OnTimer(TimerId::Completion); };
+  Type("/con");
+  pause();
+  EXPECT_EQ(form_->Edit1->text(), "/connect ");
+  EXPECT_EQ(form_->Edit1->selectedText(), "nect ");
+  // The next key replaces what was offered.
+  Type("x");
+  EXPECT_EQ(form_->Edit1->text(), "/conx");
+  // An argument recorded for "/connect" follows it.
+  form_->Edit1->clear();
+  Type("/connect mu");
+  pause();
+  EXPECT_EQ(form_->Edit1->text(), "/connect mud.example.org 4000 ");
+  // Trailing blanks are never completed, nor a word the caret is not at.
+  form_->Edit1->clear();
+  Type("/con ");
+  pause();
+  EXPECT_EQ(form_->Edit1->text(), "/con ");
+  form_->Edit1->clear();
+  Type("/con");
+  form_->Edit1->setCursorPosition(2);
+  pause();
+  EXPECT_EQ(form_->Edit1->text(), "/con");
+  // The completion is no typing: the history prefix stays the player's.
+  form_->Edit1->setCursorPosition(4);
+  pause();
+  EXPECT_EQ(form_->history.Prefix(), "/con");
+}
+
 TEST_F(MainFormTest, TheHistoryViewHoldsTheStartUpText) {
   Start();
   QTest::keyClick(form_->Edit1, Qt::Key_PageUp);
