@@ -145,14 +145,13 @@ std::string MccpInflate(MccpState& st, std::string_view bytes, std::size_t& used
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
     z.avail_in = static_cast<uInt>(bytes.size());
     std::string out;
+    if (st.scratch.size() < kOutputStep) st.scratch.resize(kOutputStep);
     for (;;) {
       const std::size_t call_start = bytes.size() - z.avail_in;
-      const std::size_t old = out.size();
-      out.resize(old + kOutputStep);
-      z.next_out = reinterpret_cast<Bytef*>(out.data() + old);
+      z.next_out = reinterpret_cast<Bytef*>(st.scratch.data());
       z.avail_out = kOutputStep;
       const int rc = inflate(&z, Z_SYNC_FLUSH);
-      out.resize(old + (kOutputStep - z.avail_out));
+      out.append(st.scratch.data(), kOutputStep - z.avail_out);
       if (rc == Z_STREAM_END) {
         // The server ended compression; what follows is plain text.
         used = bytes.size() - z.avail_in;

@@ -59,6 +59,9 @@ struct MccpState {
   // The first bytes of an offer or start sequence cut by the end of a read;
   // they go in front of the next chunk.
   std::string held;
+  // Where inflate writes before the text is appended: kept from read to
+  // read, so no read pays for clearing a fresh buffer.
+  std::vector<char> scratch;
 };
 
 // One received chunk to plain text.  Offers and start sequences are

@@ -216,8 +216,34 @@ std::size_t NextCandidate(std::string_view w, std::size_t from, char first, char
   return std::string_view::npos;
 }
 
+// Whether a byte of the text is something the player reads, as a stripper
+// that read the text from its start sees it.  The positions asked about
+// only grow, so the text is read once.
+class VisibleBytes {
+ public:
+  explicit VisibleBytes(std::string_view w)
+      : w_(w), plain_(std::memchr(w.data(), kEsc, w.size()) == nullptr) {}
+  bool At(std::size_t p) {
+    if (plain_) return true;
+    for (; pos_ < p; ++pos_) {
+      bool overflowed = false;
+      stripper_.Feed(static_cast<unsigned char>(w_[pos_]), overflowed);
+    }
+    return !stripper_.Inside() && static_cast<unsigned char>(w_[p]) != kEsc;
+  }
+
+ private:
+  std::string_view w_;
+  bool plain_;
+  EscapeStripper stripper_;
+  std::size_t pos_ = 0;
+};
+
 // Cuts every match out of the framed text and records where it stood; then
 // drops the frame's line breaks that no match took.  False without a match.
+// A match starts only where the player reads text: a byte that an escape
+// sequence begun before it swallows (after a lone ESC) starts none, or the
+// colour codes put in its place would end up inside that sequence.
 bool MarkMatches(State& st, const Key& key) {
   const std::string& w = st.framed;
   const std::string_view k = key.text;
@@ -230,6 +256,7 @@ bool MarkMatches(State& st, const Key& key) {
   if (first == nullptr) return false;
   std::size_t i = static_cast<std::size_t>(static_cast<const char*>(first) - w.data());
   bool any = false;
+  VisibleBytes visible(w);
   while (i < n) {
     std::size_t p;
     if (k.size() == 1) {
@@ -241,7 +268,7 @@ bool MarkMatches(State& st, const Key& key) {
       if (p == std::string_view::npos) break;
     }
     std::size_t last = 0;
-    if (!MatchAt(w, p, k, last)) {
+    if (!visible.At(p) || !MatchAt(w, p, k, last)) {
       i = p + 1;
       continue;
     }

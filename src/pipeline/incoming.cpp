@@ -7,6 +7,7 @@
 #include "interp/client.h"
 #include "interp/words.h"
 #include "pipeline/display_filter.h"
+#include "stats/stats_database.h"
 
 namespace tarnel {
 
@@ -403,7 +404,10 @@ void Incoming::RunTriggers(const std::string& clean, const std::string& raw, boo
     }
     if (command.empty()) continue;
     client_.interp.RaiseDepth();
-    client_.ExecuteCommand(command, true);
+    if (t.command == ItemTriggerCommand())
+      StartStatsParse(client_, std::string_view(command).substr(command.find(' ') + 1), "/parsestats");
+    else
+      client_.ExecuteCommand(command, true);
     client_.interp.LowerDepth(!preview);
     // Only a command can change the lists.
     Refresh(cache, list);

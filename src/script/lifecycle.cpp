@@ -7,6 +7,7 @@
 
 #include "interp/client.h"
 #include "interp/words.h"
+#include "stats/stats_database.h"
 #include "text/cp1251.h"
 #include "text/encoding.h"
 #include "text/paths.h"
@@ -104,7 +105,10 @@ void Client::DefaultProfile() {
            "global._font_width=0", "global._font_height=0", "global._caption="})
     vars.Add(line);
 
-  store.Triggers().Add(std::string("stats.Предмет \"%0\", тип : %1=/parsestats > %0,тип:%1"_cp));
+  std::string item_trigger;
+  item_trigger += "stats.Предмет \"%0\", тип : %1="_cp;
+  item_trigger += ItemTriggerCommand();
+  store.Triggers().Add(item_trigger);
   for (std::string_view m : {"stats.статы=/stats %0*"_cp, "stats.статсы=/stats %0*"_cp,
                              "stats.статс=/stats %0*"_cp, "stats.стат=/stats %0*"_cp})
     store.Macros().Add(std::string(m));

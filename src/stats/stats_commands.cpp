@@ -66,15 +66,19 @@ void CmdAddStats(Client& c, const CommandCall& call) {
   if (!StoreStats(c.StatsList, Unquote(call.params))) c.ParamError(call.word);
 }
 
-void CmdParseStats(Client& c, const CommandCall& call) {
-  const std::string marker = WordAt(call.params, 1);
-  if (WordCount(call.params) < 2 || marker.empty()) {
-    c.ParamError(call.word);
+std::string_view ItemTriggerCommand() { return "/parsestats > %0,тип:%1"_cp; }
+
+void StartStatsParse(Client& c, std::string_view params, std::string_view word) {
+  const std::string marker = WordAt(params, 1);
+  if (WordCount(params) < 2 || marker.empty()) {
+    c.ParamError(word);
     return;
   }
   if (c.incoming.StatsRunning()) return;
-  c.incoming.StartStats(marker, std::string(call.params.substr(FirstWordEnd(call.params))));
+  c.incoming.StartStats(marker, std::string(params.substr(FirstWordEnd(params))));
 }
+
+void CmdParseStats(Client& c, const CommandCall& call) { StartStatsParse(c, call.params, call.word); }
 
 void CmdStats(Client& c, const CommandCall& call) {
   for (const std::string& piece :

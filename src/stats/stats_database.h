@@ -12,6 +12,14 @@ namespace tarnel {
 class Client;
 class TStringList;
 
+// The command of the client's own item trigger (the default profile's
+// "Предмет "%0", тип : %1").  Its captures are game text: they go to the
+// parse as they are, never through the statement splitter, so a name
+// holding ";" cannot run commands.
+std::string_view ItemTriggerCommand();
+// "/parsestats" on parameter text that is never read as commands.
+void StartStatsParse(Client& client, std::string_view params, std::string_view word);
+
 // A record text as "/addstats" stores it: blanks collapsed, no blanks around
 // ":" and ",", no empty fields, a final ",".
 std::string NormaliseStats(std::string_view text);

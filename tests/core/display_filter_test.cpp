@@ -23,6 +23,14 @@ std::string Reference(const std::string& text, const std::string& key, const std
   std::size_t matches = 0;
   for (std::size_t p = 0; p < w.size(); ++p) {
     if (w[p] != key[0]) continue;
+    // Only where the player reads text: not a byte that an escape sequence
+    // begun before it swallows.
+    EscapeStripper before;
+    for (std::size_t b = 0; b < p; ++b) {
+      bool over = false;
+      before.Feed(static_cast<unsigned char>(w[b]), over);
+    }
+    if (before.Inside()) continue;
     EscapeStripper stripper;
     std::string candidate;
     std::size_t q = p;
@@ -138,6 +146,18 @@ TEST(DisplayFilter, FindsKeysAtEveryOffsetOfALongChunk) {
     EXPECT_EQ(DisplayFilter(client, text), expected) << at;
     EXPECT_EQ(DisplayFilter(client, colored), expected) << at;
   }
+}
+
+TEST(DisplayFilter, AByteSwallowedByALoneEscapeStartsNoMatch) {
+  TestHost host;
+  Client client(host);
+  client.DefaultProfile();
+  client.store.Variables().Add("highlights.abc=1 11 /w");
+  // The lone ESC takes the "a" as its final byte: the player reads "bc", and
+  // no colour code may land inside that sequence.
+  EXPECT_EQ(DisplayFilter(client, "x\x1b" "abc y"), "x\x1b" "abc y");
+  // Behind a whole colour code the key is found as always.
+  EXPECT_EQ(DisplayFilter(client, "\x1b[0mabc"), "\x1b[0m\x1b[81m\x1b[1;33m\x1b[41mabc\x1b[82m");
 }
 
 TEST(DisplayFilter, LeavesTextAloneWithoutEntries) {

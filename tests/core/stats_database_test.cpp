@@ -100,3 +100,29 @@ TEST(StatsTable, NarrowTerminalsAndOddRecords) {
 
 }  // namespace
 }  // namespace tarnel::test
+
+namespace tarnel::test {
+namespace {
+
+using namespace literals;
+
+TEST(ItemTrigger, GameTextNeverRunsCommandsThroughTheItemTrigger) {
+  TestHost host;
+  Client client(host);
+  client.DefaultProfile();
+  client.store.Variables().SetValue("global._logfile", "");
+  client.ExecuteCommand("/connect mud 4000", false);
+  client.connection.OnConnected();
+  host.sent.clear();
+  host.main.clear();
+  // A name with ";" and "%" as another player could make the game say it.
+  std::string line = Cp("Предмет \"a;/echo INJECTED;x%hp\", тип : ОРУЖИЕ\r\nВес : 5\r\n>"_cp);
+  client.incoming.ProcessIncoming(line + "\r\n");
+  EXPECT_TRUE(host.sent.empty());
+  EXPECT_EQ(host.main.find("INJECTED\r\n"), std::string::npos) << Render(host.main);
+  // The record is stored under the name exactly as the game said it.
+  EXPECT_NE(client.StatsList.GetValue("a;/echo INJECTED;x%hp"), "") << Render(client.StatsList.Text());
+}
+
+}  // namespace
+}  // namespace tarnel::test

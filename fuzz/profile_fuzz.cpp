@@ -1,0 +1,152 @@
+// Profiles and script files from arbitrary bytes: the file is written into
+// the private folder and loaded the ways a player loads one.  Nothing may
+// crash, and a profile the client saved must load back to the same store:
+// saving it again writes the same lines.
+//
+// Input: a mode byte, then the file.  Mode (low two bits):
+//   0  "/load p.tmc": a new profile from the file, then the round trip
+//      "/save p.tmc", "/load p.tmc", compared
+//   1  "/include p.tmc" into the seeded store
+//   2  "/execute p.tmc"
+//   3  the file's statements run directly, with fresh local lists
+// The file may include itself ("include p.tmc"): includes are relative to
+// the working folder, which is the private one.
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fuzz_host.h"
+#include "fuzz_sandbox.h"
+#include "interp/commands.h"
+#include "script/profile_writer.h"
+
+namespace {
+
+using namespace tarnel;
+using tarnel::fuzz::FuzzClient;
+
+// The lines a save of the default profile writes.  A profile cannot say
+// that one of them was freed: loading it puts them back, in their own
+// places.  They are left out of the comparison.
+const std::vector<std::string>& DefaultLines() {
+  static const std::vector<std::string> lines = [] {
+    fuzz::FuzzHost host;
+    Client fresh(host);
+    fresh.DefaultProfile();
+    TStringList text;
+    text.SetText(BuildProfileText(fresh.store));
+    return text.Lines();
+  }();
+  return lines;
+}
+
+std::string WithoutDefaults(const std::string& saved) {
+  const auto& defaults = DefaultLines();
+  std::string out;
+  for (std::size_t from = 0; from < saved.size();) {
+    const std::size_t end = saved.find('\n', from);
+    const std::string line = saved.substr(from, end - from);
+    from = end + 1;
+    if (std::find(defaults.begin(), defaults.end(), line) != defaults.end()) continue;
+    out += line;
+    out += '\n';
+  }
+  return out;
+}
+
+FuzzClient* MakeFuzzer() {
+  auto* f = new FuzzClient();
+  ScriptStore& store = f->client.store;
+  store.Macros().Add("default.k=kill %1");
+  store.Functions().Add("default.sum(a,b)=/set local.result=(%local.a+%local.b)");
+  store.Triggers().Add("default.^%1 says: %2$=/set said=%2");
+  store.Hotkeys().Add("default.F5=/echo F5");
+  store.Variables().Add("default.x=5");
+  // A profile of a thousand bytes runs some hundred statements, each of
+  // which lets the message loop run.
+  f->host.pump_budget = 2000;
+  f->SaveBaseline();
+  return f;
+}
+
+FuzzClient& Fuzzer() {
+  static FuzzClient* fc = MakeFuzzer();
+  return *fc;
+}
+
+// The lines a save writes.  "/set" makes the names of the log and the
+// profile absolute, so the default profile's "standart.log" comes back as
+// a full path: those two are left out.
+std::string SavedLines(Client& c) {
+  TStringList lines;
+  lines.SetText(BuildProfileText(c.store));
+  std::string out;
+  for (const std::string& line : lines.Lines()) {
+    if (line.starts_with("set var global._logfile=") || line.starts_with("set var global._profile=")) continue;
+    out += line;
+    out += '\n';
+  }
+  return out;
+}
+
+void WriteFile(const char* name, std::string_view bytes) {
+  std::FILE* f = std::fopen(name, "wb");
+  if (f == nullptr) __builtin_trap();
+  std::fwrite(bytes.data(), 1, bytes.size(), f);
+  std::fclose(f);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+  tarnel::fuzz::InitSandbox(argc, argv);
+  Fuzzer();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 1) return 0;
+  FuzzClient& fc = Fuzzer();
+  Client& c = fc.client;
+  const int mode = data[0] & 3;
+  {
+    tarnel::fuzz::InSandbox in_sandbox;
+    WriteFile("p.tmc", std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1));
+    switch (mode) {
+      case 0: {
+        c.ExecuteCommand("/load p.tmc", true);
+        const std::string first = WithoutDefaults(SavedLines(c));
+        c.ExecuteCommand("/save p.tmc", true);
+        // The second load gets a budget of its own; a load the player had
+        // to stop is partial by design.
+        const int stopped = fc.host.breakalls;
+        fc.host.pumps = 0;
+        c.ExecuteCommand("/load p.tmc", true);
+        const std::string second = WithoutDefaults(SavedLines(c));
+        if (stopped == 0 && fc.host.breakalls == 0 && first != second) {
+          std::fprintf(stderr, "profile_fuzz: a saved profile loads back otherwise:\n--- saved\n");
+          std::fwrite(first.data(), 1, first.size(), stderr);
+          std::fprintf(stderr, "--- loaded back\n");
+          std::fwrite(second.data(), 1, second.size(), stderr);
+          __builtin_trap();
+        }
+        break;
+      }
+      case 1: c.ExecuteCommand("/include p.tmc", true); break;
+      case 2: c.ExecuteCommand("/execute p.tmc", true); break;
+      default: {
+        TStringList local_vars, local_funcs;
+        c.interp.RaiseDepth();
+        LoadScriptFile(c, "p.tmc", local_vars, local_funcs);
+        c.interp.LowerDepth();
+        break;
+      }
+    }
+  }
+  fc.Reset();
+  return 0;
+}

@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets (build/fuzz, clang) and runs each in turn for a
+# while on a scratch copy of its seed corpus, with its dictionary and the
+# libFuzzer options of fuzz/<target>.options.  fuzz/corpus is only read:
+# new inputs go to the scratch copy, which is removed at the end.  Prints a
+# table of what ran and what was found, and exits non-zero when a target
+# found something.  Nothing is installed here (scripts/setup.sh does that).
+#
+#   bash scripts/fuzz.sh [--no-build] [SECONDS] [TARGET...]
+#
+# SECONDS defaults to 60 per target.  A run goes on after a finding
+# (libFuzzer's fork mode), so one defect does not hide the rest; the files
+# that reproduce what was found stay in build/fuzz/findings/<target>/ until
+# that target runs again.  Runs are niced and use one core.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=1
+if [ "${1:-}" = "--no-build" ]; then
+  build=0
+  shift
+fi
+seconds="${1:-60}"
+[ $# -gt 0 ] && shift
+targets=("$@")
+
+if [ "$build" = 1 ]; then
+  CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DTARNEL_FUZZ=ON -DTARNEL_GUI=OFF -DTARNEL_TESTS=OFF >/dev/null
+  nice -n 19 cmake --build build/fuzz -j1
+fi
+if [ ${#targets[@]} -eq 0 ]; then
+  for bin in build/fuzz/fuzz/*_fuzz; do
+    [ -x "$bin" ] && targets+=("$(basename "$bin")")
+  done
+fi
+if [ ${#targets[@]} -eq 0 ]; then
+  echo "No fuzz targets in build/fuzz/fuzz: build them first." >&2
+  exit 2
+fi
+
+# tmpfs when there is one: a profile save syncs its file to disk.
+parent=/dev/shm
+[ -d "$parent" ] && [ -w "$parent" ] || parent="${TMPDIR:-/tmp}"
+scratch=$(mktemp -d "$parent/tarnel-fuzz-run.XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+
+table=()
+found=0
+for name in "${targets[@]}"; do
+  bin=build/fuzz/fuzz/$name
+  work=$scratch/$name
+  findings=build/fuzz/findings/$name
+  mkdir -p "$work/corpus" "$work/tmp"
+  rm -rf "$findings"
+  mkdir -p "$findings"
+  if [ -d "fuzz/corpus/$name" ]; then cp -r "fuzz/corpus/$name/." "$work/corpus/"; fi
+  args=(-fork=1 -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1 -max_total_time="$seconds"
+        -artifact_prefix="$PWD/$findings/")
+  [ -f "fuzz/$name.dict" ] && args+=(-dict="fuzz/$name.dict")
+  if [ -f "fuzz/$name.options" ]; then
+    read -r -a options <"fuzz/$name.options"
+    args+=("${options[@]}")
+  fi
+  echo "Fuzzing $name for $seconds seconds"
+  TIMEFORMAT='%R %U %S'
+  { time TMPDIR=$work/tmp TARNEL_FUZZ_TMP=$work/tmp nice -n 19 "$bin" "${args[@]}" "$work/corpus" \
+      </dev/null >"$work/log" 2>&1; } 2>"$work/time" || true
+  read -r real user sys <"$work/time"
+  runs=$(grep -aoE '^#[0-9]+' "$work/log" | tail -1 | tr -d '#' || true)
+  runs=${runs:-0}
+  corpus=$(find "$work/corpus" -type f | wc -l)
+  counts=""
+  total=0
+  for kind in crash leak timeout oom slow-unit; do
+    n=$(find "$findings" -type f -name "$kind-*" | wc -l)
+    total=$((total + n))
+    [ "$n" -gt 0 ] && counts+="$n $kind "
+  done
+  if [ "$total" -gt 0 ]; then
+    found=1
+    tail -n 30 "$work/log" >"$findings/log-tail.txt"
+  else
+    counts="none"
+    rmdir "$findings" 2>/dev/null || true
+  fi
+  wall=$(awk -v r="$runs" -v t="$real" 'BEGIN { printf "%d", (t > 0 ? r / t : 0) }')
+  cpu=$(awk -v r="$runs" -v u="$user" -v s="$sys" 'BEGIN { printf "%d", (u + s > 0 ? r / (u + s) : 0) }')
+  table+=("$(printf '%-22s %12s %9s %9s %8s  %s' "$name" "$runs" "$wall" "$cpu" "$corpus" "$counts")")
+done
+
+echo
+printf "%-22s %12s %9s %9s %8s  %s\n" target executed exec/s exec/cpu-s corpus findings
+for row in "${table[@]}"; do echo "$row"; done
+if [ "$found" = 1 ]; then
+  echo
+  echo "Reproducers (run a target with one of them as its argument):"
+  find build/fuzz/findings -type f ! -name 'log-tail.txt' | sort
+  exit 1
+fi
