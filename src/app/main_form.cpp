@@ -7,11 +7,13 @@
 #include <QMenuBar>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/gui_host.h"
 #include "input/key_names.h"
 #include "interp/emulator_feed.h"
 #include "interp/words.h"
+#include "mapper/map_commands.h"
 #include "platform/qt_host.h"
 #include "script/text_file.h"
 #include "stats/popup_text.h"
@@ -40,6 +42,16 @@ TMainForm::TMainForm(Client& client, GuiHost& host) : client_(client), host_(hos
   setWindowTitle("TMC");
   KeyNames = BuildKeyNames();
   StatsLookup = [this](const std::string& word) { return StatsValue(client_, word); };
+  // The map keys work on the map model; the map view draws what they change.
+  Map.TakeBack = [this] { TakeBackLastRoom(client_); };
+  Map.MoveRows = [this](int step) { MapView().MoveRows(step); client_.host.RedrawMap(); };
+  Map.MoveColumns = [this](int step) { MapView().MoveColumns(step); client_.host.RedrawMap(); };
+  Map.ChangeLevel = [this](int step) { MapView().ChangeLevel(step); client_.host.RedrawMap(); };
+  Map.Zoom = [this](int step) {
+    const int to = std::clamp(MapView().zoom + step, MapViewState::kMinZoom, MapViewState::kMaxZoom);
+    if (to != MapView().zoom) SetMapZoom(client_, to);
+  };
+  Map.Centre = [this] { MapView().Centre(); client_.host.RedrawMap(); };
   BuildLayout();
   BuildMenu();
   qApp->installEventFilter(this);

@@ -124,6 +124,7 @@ class TMainForm : public QMainWindow {
   void MenuCommand(QMenu* menu, const QString& title, const char* command, bool echo);
   void WordClick(TEmulVT& view, const std::string& word, Qt::KeyboardModifiers mods);
 
+  MapViewState& MapView() { return client_.map.view; }
 
   Client& client_;
   GuiHost& host_;

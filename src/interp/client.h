@@ -9,6 +9,7 @@
 
 #include "interp/host.h"
 #include "interp/interpreter.h"
+#include "mapper/map_model.h"
 #include "net/connection.h"
 #include "pipeline/display_filter.h"
 #include "pipeline/incoming.h"
@@ -38,6 +39,8 @@ class Client {
   TStringList settings;
   // The item stats database: item name "=" record text.
   TStringList StatsList;
+  // The rooms of the map and its layout.
+  MapModel map;
 
   void ExecuteCommand(std::string_view text, bool echo) { interp.ExecuteCommand(text, echo); }
   // Lets the message loop run once; whatever runs meanwhile (a typed line,

@@ -62,9 +62,9 @@ CommandHandler FindCommand(std::string_view word) {
       // Display filter.
       {"/highlight", CmdHighlight}, {"/gag", CmdGag},
       // Map.
-      {"/newmap", CmdNotYet}, {"/loadmap", CmdNotYet}, {"/savemap", CmdNotYet},
-      {"/appendmap", CmdNotYet}, {"/location", CmdNotYet}, {"/navigate", CmdNotYet},
-      {"/nav", CmdNotYet}, {"/flag", CmdNotYet},
+      {"/newmap", CmdNewMap}, {"/loadmap", CmdLoadMap}, {"/savemap", CmdSaveMap},
+      {"/appendmap", CmdAppendMap}, {"/location", CmdLocation}, {"/navigate", CmdNavigate},
+      {"/nav", CmdNavigate}, {"/flag", CmdFlag},
       // Stats database.
       {"/stats", CmdStats}, {"/addstats", CmdAddStats}, {"/parsestats", CmdParseStats},
       {"/loadstats", CmdLoadStats}, {"/savestats", CmdSaveStats}, {"/appendstats", CmdAppendStats},

@@ -93,6 +93,14 @@ void CmdClearStats(Client&, const CommandCall&);
 void CmdConnect(Client&, const CommandCall&);
 void CmdDisconnect(Client&, const CommandCall&);
 void CmdSend(Client&, const CommandCall&);
+// Map.
+void CmdNewMap(Client&, const CommandCall&);
+void CmdLoadMap(Client&, const CommandCall&);
+void CmdSaveMap(Client&, const CommandCall&);
+void CmdAppendMap(Client&, const CommandCall&);
+void CmdLocation(Client&, const CommandCall&);
+void CmdNavigate(Client&, const CommandCall&);
+void CmdFlag(Client&, const CommandCall&);
 // Commands whose subsystems are still to come.
 void CmdNotYet(Client&, const CommandCall&);
 

@@ -46,6 +46,18 @@ class Host {
   virtual void SetMapPanelWidth(int /*width*/) {}
   virtual void SetMapPanelHeight(int /*height*/) {}
   virtual void RedrawMap() {}
+  // The map panel.  The gauge shown while a map's rooms are linked, and
+  // hidden again.
+  virtual void MapProgress(int /*position*/, int /*maximum*/) {}
+  virtual void HideMapProgress() {}
+  // The room panel shows the current room anew (the map model has it).
+  virtual void FillMapRoomPanel() {}
+  // A map file to open or save, the dialog starting in this folder when
+  // one is given; empty when cancelled.
+  virtual std::string AskMapFileName(bool save, std::string_view filter,
+                                     std::string_view /*folder*/) {
+    return save ? AskSaveFileName(filter) : AskOpenFileName(filter);
+  }
   // Close the main window once the running commands have returned.
   virtual void RequestClose() {}
   // Restore the window if minimised and bring it to the front.
