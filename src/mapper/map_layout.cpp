@@ -24,9 +24,22 @@ void EnterLayout(std::vector<std::pair<tmudcell*, int>>& stack, tmudcell* c) {
   stack.emplace_back(c, 0);
 }
 
+// A room reached up or down stands in line with its own neighbours on the
+// new level that this pass has reached, the later rule winning.
+void AlignToReachedNeighbours(tmudcell& n, std::uint32_t pass) {
+  if (const tmudcell* w = n.links[kWest]; w != nullptr && w->passStamp == pass)
+    n.x = Plus(w->x, w->width), n.y = w->y;
+  if (const tmudcell* a = n.links[kNorth]; a != nullptr && a->passStamp == pass)
+    n.x = a->x, n.y = Plus(a->y, a->height);
+  if (const tmudcell* e = n.links[kEast]; e != nullptr && e->passStamp == pass)
+    n.x = Minus(e->x, n.width), n.y = e->y;
+  if (const tmudcell* s = n.links[kSouth]; s != nullptr && s->passStamp == pass)
+    n.x = s->x, n.y = Minus(s->y, n.height);
+}
+
 }  // namespace
 
-void LayoutPass(MapModel& m, tmudcell* start) {
+bool LayoutPass(MapModel& m, tmudcell* start, long budget) {
   auto& stack = m.stack;
   stack.clear();
   EnterLayout(stack, start);
@@ -64,19 +77,12 @@ void LayoutPass(MapModel& m, tmudcell* start) {
       n.x = c.x;
       n.y = c.y;
       n.homeLevel = c.z;
-      // In line with its own neighbours on the new level that this pass
-      // has reached, the later rule winning.
-      if (const tmudcell* w = n.links[kWest]; w != nullptr && w->passStamp == pass)
-        n.x = Plus(w->x, w->width), n.y = w->y;
-      if (const tmudcell* a = n.links[kNorth]; a != nullptr && a->passStamp == pass)
-        n.x = a->x, n.y = Plus(a->y, a->height);
-      if (const tmudcell* e = n.links[kEast]; e != nullptr && e->passStamp == pass)
-        n.x = Minus(e->x, n.width), n.y = e->y;
-      if (const tmudcell* s = n.links[kSouth]; s != nullptr && s->passStamp == pass)
-        n.x = s->x, n.y = Minus(s->y, n.height);
+      AlignToReachedNeighbours(n, pass);
     }
+    if (--budget < 0) return false;
     EnterLayout(stack, N);  // invalidates C and k, which are done with
   }
+  return true;
 }
 
 void PlacePass(MapModel& m, tmudcell* start) {
@@ -195,19 +201,23 @@ bool ScanFlat(MapModel& m, tmudcell* r) {
   return flat;
 }
 
-// LayoutPass on a map without ways up or down, in linear time.  There every
-// room ends where the first room to reach it at its shortest distance put it
-// (a later one would need a shorter way still), and these placements happen
-// in the order of a depth-first walk over the shortest ways alone: every
-// other placement is undone later.  `distance` holds the shortest distances.
-void FlatLayoutPass(MapModel& m, tmudcell* start) {
+// The layout over the shortest ways alone, in linear time: every room is
+// placed once, by the first room to reach it at its shortest distance, in
+// the order of a depth-first walk over those ways.  On a map without ways
+// up or down this is exactly what LayoutPass ends with: there a room ends
+// where the first room to reach it at its shortest distance put it (a later
+// one would need a shorter way still), and every other placement is undone
+// later.  With levels LayoutPass also keeps traces of the placements it
+// undoes (a room below aligns to where its neighbours stood before), which
+// this walk leaves out.  `distance` holds the shortest distances.
+void ShortestWayLayoutPass(MapModel& m, tmudcell* start) {
   auto& stack = m.stack;
   stack.clear();
   EnterLayout(stack, start);
   const std::uint32_t pass = m.pass;
   while (!stack.empty()) {
     auto& [C, k] = stack.back();
-    if (k > kSouth) {
+    if (k >= kDirections) {
       stack.pop_back();
       continue;
     }
@@ -217,13 +227,21 @@ void FlatLayoutPass(MapModel& m, tmudcell* start) {
     tmudcell& c = *C;
     tmudcell& n = *N;
     n.passStamp = pass;
-    n.z = c.z;
-    n.homeLevel = c.homeLevel;
-    switch (dir) {
-      case kWest: n.x = Minus(c.x, n.width), n.y = c.y; break;
-      case kNorth: n.x = c.x, n.y = Minus(c.y, n.height); break;
-      case kEast: n.x = Plus(c.x, c.width), n.y = c.y; break;
-      default: n.x = c.x, n.y = Plus(c.y, c.height); break;
+    if (dir < kUp) {
+      n.z = c.z;
+      n.homeLevel = c.homeLevel;
+      switch (dir) {
+        case kWest: n.x = Minus(c.x, n.width), n.y = c.y; break;
+        case kNorth: n.x = c.x, n.y = Minus(c.y, n.height); break;
+        case kEast: n.x = Plus(c.x, c.width), n.y = c.y; break;
+        default: n.x = c.x, n.y = Plus(c.y, c.height); break;
+      }
+    } else {
+      n.z = dir == kUp ? Plus(c.z, 1) : Minus(c.z, 1);
+      n.x = c.x;
+      n.y = c.y;
+      n.homeLevel = c.z;
+      AlignToReachedNeighbours(n, pass);
     }
     EnterLayout(stack, N);
   }
@@ -236,15 +254,23 @@ void LayoutAroundCurrent(MapModel& m) {
   tmudcell* r = m.CurrentRoom();
   if (r == nullptr) return;
   const bool flat = ScanFlat(m, r);
+  auto place_centre = [&] {
+    r->distance = 0;
+    r->passStamp = ++m.pass;
+    r->homeLevel = r->x = r->y = r->z = 0;
+    r->visitedMark = false;
+  };
   m.LayoutGrid.Set(TLayoutGrid::kCentre, r);
-  r->distance = 0;
-  r->passStamp = ++m.pass;
-  r->homeLevel = r->x = r->y = r->z = 0;
-  r->visitedMark = false;
-  if (flat)
-    FlatLayoutPass(m, r);
-  else
-    LayoutPass(m, r);
+  place_centre();
+  if (flat) {
+    ShortestWayLayoutPass(m, r);
+  } else if (!LayoutPass(m, r, kLayoutBudget)) {
+    // Placing and placing again would hold the window up for long: the
+    // shortest ways alone decide.
+    ScanFlat(m, r);
+    place_centre();
+    ShortestWayLayoutPass(m, r);
+  }
   ++m.pass;
   PlacePass(m, r);
   CorridorPass(m, r);

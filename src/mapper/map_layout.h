@@ -11,8 +11,15 @@ namespace tarnel {
 
 class Client;
 
-// Places every room reachable from c (already placed) relative to it.
-void LayoutPass(MapModel& m, tmudcell* c);
+// Placements one layout may make before the shortest ways alone decide:
+// some 5 ms of work.
+inline constexpr long kLayoutBudget = 400000;
+
+// Places every room reachable from c (already placed) relative to it,
+// placing a room again whenever a shorter way to it turns up.  On maps with
+// levels that can take a time that grows with the square of the map, so it
+// gives up (false) after `budget` placements.
+bool LayoutPass(MapModel& m, tmudcell* c, long budget = kLayoutBudget);
 // Puts the rooms into the grid, the nearer one winning a slot.
 void PlacePass(MapModel& m, tmudcell* c);
 // Marks the corridors that lead from a room off level 0 to the room above

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <unordered_map>
 
 #include "support/map_layout_reference.h"
 #include "mapper/map_layout.h"
@@ -216,6 +217,98 @@ TEST_F(DeepMap, SpiralFillingTheGrid) {
   EXPECT_EQ(placed, 201 * 201);
   EXPECT_EQ(m.LayoutGrid.At(x, y, 1), top);
   EXPECT_TRUE(top->corridorMark == false);
+}
+
+// Towns strung along roads, a cellar under each: placing rooms again every
+// time a shorter way turns up grows with the square of such a map.  A small
+// one is laid out exactly as the recursion does it; a large one by the
+// shortest ways, every room once, in bounded time.
+class TownsWithCellars : public DeepMap {
+ protected:
+  // Returns the stair rooms and the cellar entries below them.
+  std::vector<std::pair<tmudcell*, tmudcell*>> Build(MapModel& m, int towns) {
+    std::vector<std::pair<tmudcell*, tmudcell*>> stairs;
+    tmudcell* road_end = nullptr;
+    for (int t = 0; t < towns; ++t) {
+      auto grid = [&](int side) {
+        std::vector<tmudcell*> g;
+        for (int i = 0; i < side * side; ++i) g.push_back(Room(m));
+        for (int y = 0; y < side; ++y)
+          for (int x = 0; x < side; ++x) {
+            if (x > 0) Join(g[y * side + x - 1], kEast, g[y * side + x]);
+            if (y > 0) Join(g[(y - 1) * side + x], kSouth, g[y * side + x]);
+          }
+        return g;
+      };
+      std::vector<tmudcell*> streets = grid(12);
+      std::vector<tmudcell*> cellar = grid(6);
+      Join(streets[11 * 12 + 3], kDown, cellar[3]);
+      stairs.emplace_back(streets[11 * 12 + 3], cellar[3]);
+      if (road_end != nullptr) Join(road_end, kEast, streets[6 * 12]);
+      if (t == 0) m.SetCurrent(streets[6 * 12 + 6]);
+      road_end = streets[6 * 12 + 11];
+      for (int i = 0; i < 60; ++i) {
+        tmudcell* next = Room(m);
+        Join(road_end, kEast, next);
+        road_end = next;
+      }
+    }
+    m.CellList.Sort();
+    return stairs;
+  }
+};
+
+TEST_F(TownsWithCellars, ASmallOneIsLaidOutAsTheRecursionDoesIt) {
+  auto got = std::make_unique<MapModel>();
+  auto want = std::make_unique<MapModel>();
+  Build(*got, 2);
+  Build(*want, 2);
+  LayoutAroundCurrent(*got);
+  ReferenceLayout(*want);
+  ExpectSameLayout(*got, *want, "two towns");
+}
+
+TEST_F(TownsWithCellars, ALargeOneIsLaidOutByTheShortestWays) {
+  auto model = std::make_unique<MapModel>();
+  MapModel& m = *model;
+  const auto stairs = Build(m, 40);
+  // The recursion alone would need more placements than a layout may make.
+  tmudcell* r = m.CurrentRoom();
+  r->passStamp = ++m.pass;
+  r->distance = r->x = r->y = r->z = r->homeLevel = 0;
+  EXPECT_FALSE(LayoutPass(m, r));
+
+  LayoutAroundCurrent(m);
+  // Shortest distances, breadth first.
+  std::unordered_map<const tmudcell*, int> dist{{r, 0}};
+  std::vector<const tmudcell*> queue{r};
+  for (std::size_t i = 0; i < queue.size(); ++i)
+    for (const tmudcell* n : queue[i]->links)
+      if (n != nullptr && dist.emplace(n, dist[queue[i]] + 1).second) queue.push_back(n);
+  ASSERT_EQ(queue.size(), static_cast<std::size_t>(m.CellList.Count()));
+  static constexpr int kDx[kDirections] = {-1, 0, 1, 0, 0, 0}, kDy[kDirections] = {0, -1, 0, 1, 0, 0};
+  static constexpr int kDz[kDirections] = {0, 0, 0, 0, 1, -1};
+  for (const tmudcell* c : queue) {
+    ASSERT_EQ(c->distance, dist[c]);
+    if (c == r) continue;
+    // It stands next to a room one step nearer, as that room's exit says.
+    bool beside = false;
+    for (int k = 0; k < kDirections; ++k) {
+      const tmudcell* p = c->links[kOpposite[k]];
+      if (p != nullptr && dist[p] == dist[c] - 1 && p->x + kDx[k] == c->x && p->y + kDy[k] == c->y &&
+          p->z + kDz[k] == c->z)
+        beside = true;
+    }
+    ASSERT_TRUE(beside) << "room " << c->id;
+  }
+  // Cellars right below their stairs, so no corridor leads to them.
+  for (const auto& [stair, below] : stairs) {
+    EXPECT_EQ(below->x, stair->x);
+    EXPECT_EQ(below->y, stair->y);
+    EXPECT_EQ(below->z, -1);
+    EXPECT_FALSE(below->corridorMark);
+  }
+  EXPECT_EQ(m.LayoutGrid.At(stairs[0].first->x, stairs[0].first->y, -1), stairs[0].second);
 }
 
 }  // namespace

@@ -131,6 +131,38 @@ TEST_F(ConsoleTest, LogFileCollectsTheTextWithoutColours) {
   EXPECT_EQ(content.find('\x1b'), std::string::npos);
 }
 
+// A player's script records a walk; the map comes back whole in a new
+// process, through the profile that remembers the map file.
+TEST_F(ConsoleTest, AWalkIsRecordedSavedAndLoadedByTheNextStart) {
+  const ConsoleRun walk = Console(
+      "/newmap town.tmm\n"
+      "/set map.flat=Ворота\n/nav x\n"
+      "/set map.flat=Площадь\n/set map.exits=wse\n/nav e\n"
+      "/set map.flat=Рынок\n/set map.exits=n\n/nav s\n"
+      "/nav q\n"
+      "/savemap town.tmm\n/quit\n");
+  ASSERT_TRUE(WIFEXITED(walk.status)) << walk.out;
+  const auto read = [this](const char* name) {
+    std::ifstream f(dir_ / name, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(f)), {});
+  };
+  const std::string expected =
+      "1=0;0;2;0;0;0;0;;;\xC2\xEE\xF0\xEE\xF2\xE0;1;1;;\r\n"
+      "2=1;-1;0;3;-1;-1;0;;;\xCF\xEB\xEE\xF9\xE0\xE4\xFC;1;1;;\r\n"
+      "3=-1;2;-1;-1;-1;-1;0;;;\xD0\xFB\xED\xEE\xEA;1;1;;\r\n";
+  EXPECT_EQ(read("town.tmm"), expected) << walk.out;
+  // A wrong letter is the parameter error and changes nothing.
+  EXPECT_NE(walk.out.find("Ошибка в параметрах, /man /nav для справки."), std::string::npos);
+
+  // The next start loads the map named in the profile; walking east
+  // follows the recorded link and creates nothing.
+  const ConsoleRun again = Console(
+      "/set map.located=1\n/set map.flat=Площадь\n/nav e\n"
+      "/savemap copy.tmm\n/quit\n");
+  ASSERT_TRUE(WIFEXITED(again.status)) << again.out;
+  EXPECT_EQ(read("copy.tmm"), expected) << again.out;
+}
+
 // Blocks nested in blocks share their text: memory follows the length of
 // the text, not its length times its depth.
 TEST_F(ConsoleTest, NestedBlocksAreNotCopiedLevelByLevel) {

@@ -208,6 +208,23 @@ TEST_F(MainFormTest, HotkeysFireByTheirKeyNames) {
   EXPECT_EQ(host_.printed, "");
 }
 
+TEST_F(MainFormTest, AltBackspaceTakesBackTheLastRecordedRoomAndLeavesTheLineAlone) {
+  Start();
+  client_->ExecuteCommand("/newmap;/nav e;/nav e", false);
+  ASSERT_EQ(client_->map.CellList.Count(), 3);
+  Type("look");
+  QTest::keyClick(form_->Edit1, Qt::Key_Backspace, Qt::AltModifier);
+  EXPECT_EQ(client_->map.CellList.Count(), 2);
+  ASSERT_NE(client_->map.CurrentRoom(), nullptr);
+  EXPECT_EQ(client_->map.CurrentRoom()->id, 2);
+  EXPECT_EQ(client_->map.CurrentRoom()->exitIds[kEast], 0);
+  EXPECT_EQ(form_->Edit1->text(), "look");
+  // A plain Backspace edits the line.
+  QTest::keyClick(form_->Edit1, Qt::Key_Backspace);
+  EXPECT_EQ(form_->Edit1->text(), "loo");
+  EXPECT_EQ(client_->map.CellList.Count(), 2);
+}
+
 TEST_F(MainFormTest, ArgumentsRunBeforeTheProfileAndTheStartupCommandOnce) {
   Start({"/echo", "args:[%global._profile]"});
   // The arguments saw an empty store: the profile came later.
