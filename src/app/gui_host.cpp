@@ -26,7 +26,42 @@ void GuiHost::BusyIndicatorChanged(char c) {
   if (form_) form_->SetBusyIndicator(c);
 }
 
-void GuiHost::RefreshPanels() {}
+void GuiHost::RefreshPanels() {
+  if (!form_) return;
+  // The map column's boxes; the other panels follow with their own parts.
+  form_->Panel1->RefreshMapControls();
+}
+
+void GuiHost::RedrawMap() {
+  if (form_) form_->Panel1->DrawMap();
+}
+
+void GuiHost::MapProgress(int position, int maximum) {
+  if (form_) form_->Panel1->ShowProgress(position, maximum);
+}
+
+void GuiHost::HideMapProgress() {
+  if (form_) form_->Panel1->HideProgress();
+}
+
+void GuiHost::FillMapRoomPanel() {
+  if (form_) form_->Panel1->FillRoomPanel();
+}
+
+void GuiHost::SetMapZoom(int zoom) {
+  if (form_) form_->Panel1->SetZoom(zoom);
+}
+
+void GuiHost::SetMapPanelWidth(int width) {
+  if (!form_ || width <= 0) return;
+  QSplitter* s = form_->Splitter2;
+  const int total = std::max(s->width(), width + 100);
+  s->setSizes({total - width, width});
+}
+
+void GuiHost::SetMapPanelHeight(int height) {
+  if (form_) form_->Panel1->SetMapHeight(height);
+}
 
 void GuiHost::SetTitle(std::string_view title) {
   Host::SetTitle(title);
@@ -116,6 +151,13 @@ QString DialogFilter(std::string_view filter) {
 
 std::string GuiHost::AskOpenFileName(std::string_view filter) {
   const QString name = QFileDialog::getOpenFileName(form_, QString(), QString(), DialogFilter(filter));
+  return name.isEmpty() ? std::string() : text::FromNativePath(name.toStdString());
+}
+
+std::string GuiHost::AskMapFileName(bool save, std::string_view filter, std::string_view folder) {
+  const QString start = folder.empty() ? QString() : QString::fromStdString(text::NativePath(std::string(folder)));
+  const QString name = save ? QFileDialog::getSaveFileName(form_, QString(), start, DialogFilter(filter))
+                            : QFileDialog::getOpenFileName(form_, QString(), start, DialogFilter(filter));
   return name.isEmpty() ? std::string() : text::FromNativePath(name.toStdString());
 }
 

@@ -38,6 +38,16 @@ class GuiHost : public QtHost {
   bool CanAskFiles() const override { return true; }
   std::string AskOpenFileName(std::string_view filter) override;
   std::string AskSaveFileName(std::string_view filter) override;
+  std::string AskMapFileName(bool save, std::string_view filter, std::string_view folder) override;
+
+  // The map column.
+  void RedrawMap() override;
+  void MapProgress(int position, int maximum) override;
+  void HideMapProgress() override;
+  void FillMapRoomPanel() override;
+  void SetMapZoom(int zoom) override;
+  void SetMapPanelWidth(int width) override;
+  void SetMapPanelHeight(int height) override;
 
  private:
   void CloseWhenIdle();

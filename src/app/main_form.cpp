@@ -44,14 +44,11 @@ TMainForm::TMainForm(Client& client, GuiHost& host) : client_(client), host_(hos
   StatsLookup = [this](const std::string& word) { return StatsValue(client_, word); };
   // The map keys work on the map model; the map view draws what they change.
   Map.TakeBack = [this] { TakeBackLastRoom(client_); };
-  Map.MoveRows = [this](int step) { MapView().MoveRows(step); client_.host.RedrawMap(); };
-  Map.MoveColumns = [this](int step) { MapView().MoveColumns(step); client_.host.RedrawMap(); };
-  Map.ChangeLevel = [this](int step) { MapView().ChangeLevel(step); client_.host.RedrawMap(); };
-  Map.Zoom = [this](int step) {
-    const int to = std::clamp(MapView().zoom + step, MapViewState::kMinZoom, MapViewState::kMaxZoom);
-    if (to != MapView().zoom) SetMapZoom(client_, to);
-  };
-  Map.Centre = [this] { MapView().Centre(); client_.host.RedrawMap(); };
+  Map.MoveRows = [this](int step) { MapView().MoveRows(step); Panel1->DrawMap(); };
+  Map.MoveColumns = [this](int step) { MapView().MoveColumns(step); Panel1->DrawMap(); };
+  Map.ChangeLevel = [this](int step) { MapView().ChangeLevel(step); Panel1->DrawMap(); };
+  Map.Zoom = [this](int step) { Panel1->ZoomStep(step); };
+  Map.Centre = [this] { MapView().Centre(); Panel1->DrawMap(); };
   BuildLayout();
   BuildMenu();
   qApp->installEventFilter(this);
@@ -168,16 +165,16 @@ void TMainForm::BuildLayout() {
   connect(Button1, &QPushButton::clicked, this, [this] {
     Edit1->setFocus();
     HideEmulatorPanel();
-    if (Panel11) Panel11->hide();
+    if (Panel9) Panel9->hide();
     FitTerminal();
   });
   connect(Button9, &QPushButton::clicked, this, &TMainForm::Button9Click);
   Edit2->installEventFilter(this);
 
   // The entry editor's panel; filled by the editor.
-  Panel11 = new QWidget(column);
-  Panel11->setObjectName("Panel11");
-  Panel11->hide();
+  Panel9 = new QWidget(column);
+  Panel9->setObjectName("Panel9");
+  Panel9->hide();
 
   // The command line with the busy indicator left of it.
   Panel10 = new QWidget(column);
@@ -208,16 +205,33 @@ void TMainForm::BuildLayout() {
   col->addWidget(Panel15);
   col->addWidget(column_split_, 1);
   col->addWidget(Panel8);
-  col->addWidget(Panel11);
+  col->addWidget(Panel9);
   col->addWidget(Panel10);
 
-  // The map column on the right; filled by the map view.
-  Panel1 = new QWidget(central);
-  Panel1->setObjectName("Panel1");
-  Panel1->hide();
+  // The map column on the right, its width moved by Splitter2.
+  Splitter2 = new QSplitter(Qt::Horizontal, central);
+  Splitter2->setObjectName("Splitter2");
+  Splitter2->setChildrenCollapsible(false);
+  Splitter2->setHandleWidth(3);
+  Panel1 = new TMapPanel(client_, Splitter2);
+  Panel1->FocusCommandLine = [this] { Edit1->setFocus(); };
+  Panel1->AppendToCommandLine = [this](const QString& text) {
+    Edit1->setText(Edit1->text() + text);
+    Edit1->setCursorPosition(Edit1->text().size());
+    Edit1->setFocus();
+  };
+  Splitter2->addWidget(column);
+  Splitter2->addWidget(Panel1);
+  Splitter2->setStretchFactor(0, 1);
+  Splitter2->setStretchFactor(1, 0);
+  Splitter2->setSizes({760, 260});
+  connect(Splitter2, &QSplitter::splitterMoved, this, &TMainForm::Splitter2Moved);
+  connect(Panel1->Splitter1, &QSplitter::splitterMoved, this, [this] {
+    client_.store.Variables().SetValue("global._mapheight", std::to_string(Panel1->Panel2->height()));
+    client_.RefreshPanels();
+  });
 
-  row->addWidget(column, 1);
-  row->addWidget(Panel1);
+  row->addWidget(Splitter2, 1);
   setCentralWidget(central);
   central->setStyleSheet("#central { background: black; }");
 
@@ -228,6 +242,11 @@ void TMainForm::BuildLayout() {
   StatsPopup->hide();
 
   Edit1->setFocus();
+}
+
+void TMainForm::Splitter2Moved() {
+  client_.store.Variables().SetValue("global._mapwidth", std::to_string(Panel1->width()));
+  client_.RefreshPanels();
 }
 
 void TMainForm::MenuCommand(QMenu* menu, const QString& title, const char* command, bool echo) {

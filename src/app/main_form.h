@@ -19,6 +19,7 @@
 #include "interp/client.h"
 #include "ui/command_edit.h"
 #include "ui/emul_vt.h"
+#include "ui/map_view.h"
 
 namespace tarnel {
 
@@ -44,8 +45,9 @@ class TMainForm : public QMainWindow {
   QWidget* Panel15 = nullptr;   // chat tabs (query panel)
   QTabBar* TabControl1 = nullptr;
   QCheckBox* CheckBox4 = nullptr;  // "Скрывать": keep the query panel closed
-  QWidget* Panel1 = nullptr;    // map column
-  QWidget* Panel11 = nullptr;   // entry editor
+  QSplitter* Splitter2 = nullptr;  // between the terminal and the map column
+  TMapPanel* Panel1 = nullptr;  // map column, with the room editor Panel11
+  QWidget* Panel9 = nullptr;    // entry editor
   QWidget* Panel8 = nullptr;    // emulator panel
   QLineEdit* Edit2 = nullptr;
   QPushButton* Button1 = nullptr;
@@ -125,6 +127,7 @@ class TMainForm : public QMainWindow {
   void WordClick(TEmulVT& view, const std::string& word, Qt::KeyboardModifiers mods);
 
   MapViewState& MapView() { return client_.map.view; }
+  void Splitter2Moved();
 
   Client& client_;
   GuiHost& host_;

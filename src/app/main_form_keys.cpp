@@ -122,7 +122,9 @@ bool TMainForm::FormKeyDown(QKeyEvent& e) {
   if (consumed) code = 0;
 
   QWidget* focus = QApplication::focusWidget();
-  const bool in_editor = focus != nullptr && Panel11->isAncestorOf(focus);
+  // Typing in an editor never fires hotkeys.
+  const bool in_editor =
+      focus != nullptr && (Panel9->isAncestorOf(focus) || Panel1->Panel11->isAncestorOf(focus));
   if (!consumed && !in_editor) {
     const std::string name = KeyName(KeyNames, code, ctrl, alt, shift);
     if (!name.empty()) {

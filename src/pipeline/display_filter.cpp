@@ -293,16 +293,24 @@ bool MarkMatches(State& st, const Key& key) {
   return true;
 }
 
-void AppendVisible(std::string& out, std::string_view span) {
+// Appends what the player reads of the span.  Returns the escape sequence
+// the span leaves unfinished (from its ESC on): it goes on into the text
+// after the span, which it may still swallow a byte of, so it is put back
+// in front of that text.
+std::string_view AppendVisible(std::string& out, std::string_view span) {
   if (span.find(static_cast<char>(kEsc)) == std::string_view::npos) {
     out.append(span);
-    return;
+    return {};
   }
   EscapeStripper stripper;
-  for (char ch : span) {
+  std::size_t open = 0;
+  for (std::size_t i = 0; i < span.size(); ++i) {
+    const bool was_inside = stripper.Inside();
     bool overflowed = false;
-    if (stripper.Feed(static_cast<unsigned char>(ch), overflowed)) out += ch;
+    if (stripper.Feed(static_cast<unsigned char>(span[i]), overflowed)) out += span[i];
+    if (!was_inside && stripper.Inside()) open = i;
   }
+  return stripper.Inside() ? span.substr(open) : std::string_view();
 }
 
 // Puts the entry's work in place of every marker.  The result keeps the
@@ -372,8 +380,8 @@ void ApplyMarks(State& st, const Entry& e, const Key& key, const std::string& va
           c = end;
         }
         out.append(kSave).append(e.colours);
-        AppendVisible(out, st.span);
-        out.append(kRestore);
+        const std::string_view open = AppendVisible(out, st.span);
+        out.append(kRestore).append(open);
         out.append(k.substr(k.size() - trail));
         break;
       }

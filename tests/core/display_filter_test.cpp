@@ -160,6 +160,20 @@ TEST(DisplayFilter, AByteSwallowedByALoneEscapeStartsNoMatch) {
   EXPECT_EQ(DisplayFilter(client, "\x1b[0mabc"), "\x1b[0m\x1b[81m\x1b[1;33m\x1b[41mabc\x1b[82m");
 }
 
+TEST(DisplayFilter, ALineHighlightPutsBackAnEscapeSequenceItsLineLeavesOpen) {
+  TestHost host;
+  Client client(host);
+  client.DefaultProfile();
+  client.store.Variables().Add("highlights.abc=1 11");
+  // The lone ESC swallows the CR after it, and still does behind the
+  // colour codes: the player reads the same text.
+  EXPECT_EQ(DisplayFilter(client, "abc\x1b\r\ndef"), "\x1b[81m\x1b[1;33m\x1b[41mabc\x1b[82m\x1b\r\ndef");
+  EXPECT_EQ(DisplayFilter(client, "x abc\x1b[1\r\ndef"),
+            "\x1b[81m\x1b[1;33m\x1b[41mx abc\x1b[82m\x1b[1\r\ndef");
+  // A sequence that ends within the line is only stripped.
+  EXPECT_EQ(DisplayFilter(client, "abc\x1b[1m\r\ndef"), "\x1b[81m\x1b[1;33m\x1b[41mabc\x1b[82m\r\ndef");
+}
+
 TEST(DisplayFilter, LeavesTextAloneWithoutEntries) {
   TestHost host;
   Client client(host);
