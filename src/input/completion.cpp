@@ -118,6 +118,9 @@ std::optional<std::string> CompletionFor(Client& c, std::string_view text) {
   std::string_view prefix = text.substr(text.rfind(' ') == std::string_view::npos ? 0 : text.rfind(' ') + 1);
   if (const auto pct = prefix.find('%', 1); !prefix.empty() && pct != std::string_view::npos)
     prefix = prefix.substr(pct);
+  // Nothing typed yet: every name would fit, and an empty line must stay
+  // empty (Enter on it asks the game for a new prompt).
+  if (text.empty()) return std::nullopt;
   const std::vector<std::string> found = CompletionCandidates(c, text);
   if (found.empty()) return std::nullopt;
   return found.front().substr(prefix.size());

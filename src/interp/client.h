@@ -10,6 +10,7 @@
 #include "interp/host.h"
 #include "interp/interpreter.h"
 #include "mapper/map_model.h"
+#include "panels/query_model.h"
 #include "net/connection.h"
 #include "pipeline/display_filter.h"
 #include "pipeline/incoming.h"
@@ -41,6 +42,8 @@ class Client {
   TStringList StatsList;
   // The rooms of the map and its layout.
   MapModel map;
+  // The chat tabs.
+  QueryModel queries;
 
   void ExecuteCommand(std::string_view text, bool echo) { interp.ExecuteCommand(text, echo); }
   // Lets the message loop run once; whatever runs meanwhile (a typed line,
@@ -64,6 +67,8 @@ class Client {
   void Activate();
   void Destroy();
   bool Ready() const { return ready_; }
+  // Destroy() has begun: the window's last events change nothing stored.
+  bool ShuttingDown() const { return shutting_down_; }
   const std::string& StartupCommand() const { return startup_command_; }
   std::string SettingsPath() const;
 
@@ -79,6 +84,7 @@ class Client {
  private:
   bool mccp_enabled_ = false;
   bool ready_ = false;
+  bool shutting_down_ = false;
   bool startup_pending_ = false;
   std::string startup_command_;
 };

@@ -70,8 +70,8 @@ CommandHandler FindCommand(std::string_view word) {
       {"/loadstats", CmdLoadStats}, {"/savestats", CmdSaveStats}, {"/appendstats", CmdAppendStats},
       {"/clearstats", CmdClearStats},
       // Query and output windows.
-      {"/query", CmdNotYet}, {"/openquery", CmdNotYet}, {"/closequery", CmdNotYet},
-      {"/window", CmdNotYet}, {"/textout", CmdNotYet}, {"/commandline", CmdNotYet},
+      {"/query", CmdQuery}, {"/openquery", CmdOpenQuery}, {"/closequery", CmdCloseQuery},
+      {"/window", CmdWindow}, {"/textout", CmdTextOut}, {"/commandline", CmdCommandLine},
   };
   const auto it = kTable.find(word);
   return it == kTable.end() ? nullptr : it->second;

@@ -101,6 +101,13 @@ void CmdAppendMap(Client&, const CommandCall&);
 void CmdLocation(Client&, const CommandCall&);
 void CmdNavigate(Client&, const CommandCall&);
 void CmdFlag(Client&, const CommandCall&);
+// Chat tabs, output windows, the command line.
+void CmdQuery(Client&, const CommandCall&);
+void CmdCloseQuery(Client&, const CommandCall&);
+void CmdOpenQuery(Client&, const CommandCall&);
+void CmdWindow(Client&, const CommandCall&);
+void CmdTextOut(Client&, const CommandCall&);
+void CmdCommandLine(Client&, const CommandCall&);
 // Commands whose subsystems are still to come.
 void CmdNotYet(Client&, const CommandCall&);
 

@@ -58,6 +58,21 @@ class Host {
                                      std::string_view /*folder*/) {
     return save ? AskSaveFileName(filter) : AskOpenFileName(filter);
   }
+  // Chat tabs and output windows.  A host without windows (the console)
+  // says so, and their text goes to the main terminal instead.
+  virtual bool HasPanelWindows() const { return false; }
+  // The query model changed: the tabs and the panel show it anew.
+  virtual void QueryPanelChanged() {}
+  // The output window of a title: is there one; what to do with it.
+  virtual bool HasOutputWindow(const std::string& /*title*/) { return false; }
+  enum class WindowRequest { Create, Free, Open, Show, Hide, Clear, CommandLine, Write };
+  virtual void OutputWindow(const std::string& /*title*/, WindowRequest /*what*/,
+                            std::string_view /*text*/ = {}) {}
+  // The main command line: takes the focus; gets a text, the caret at its
+  // end.
+  virtual void FocusCommandLine() {}
+  virtual void SetCommandLine(std::string_view /*text*/) {}
+
   // Close the main window once the running commands have returned.
   virtual void RequestClose() {}
   // Restore the window if minimised and bring it to the front.

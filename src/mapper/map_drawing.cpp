@@ -56,14 +56,30 @@ std::string LevelText(int level) {
 
 void DrawMap(const MapModel& m, const MapColours& colours, bool located, MapCanvas& canvas) {
   const MapViewState& v = m.view;
-  canvas.Fill(0, 0, v.image_width + 2, v.image_height + 2, 0);
-  const tmudcell* centre = m.Centre();
-  if (centre == nullptr || centre == &m.FillerCell) return;
   const int W = v.square_width, H = v.square_height;
-  if (W <= 0 || H <= 0) return;
+  const tmudcell* centre = m.Centre();
+  if (centre == nullptr || centre == &m.FillerCell || W <= 0 || H <= 0) {
+    canvas.Fill(0, 0, v.image_width + 2, v.image_height + 2, 0);
+    return;
+  }
+  // Black where no square will be: the gaps between them, past the last
+  // column and row, and (below) the empty slots.  Squares cover the rest,
+  // so the picture is not cleared twice over.
+  const int columns_end = (100 - v.column_origin) * W;
+  const int rows_end = (100 - v.row_origin) * H;
+  for (int x = 0; x < std::min(columns_end, v.image_width + 2); x += W) canvas.Fill(x, 0, x + 1, v.image_height + 2, 0);
+  for (int y = 0; y < std::min(rows_end, v.image_height + 2); y += H) canvas.Fill(0, y, v.image_width + 2, y + 1, 0);
+  canvas.Fill(std::max(columns_end, 0), 0, v.image_width + 2, v.image_height + 2, 0);
+  canvas.Fill(0, std::max(rows_end, 0), v.image_width + 2, v.image_height + 2, 0);
   const int level = std::clamp(v.level, -3, 3);
   const tmudcell* const filler = &m.FillerCell;
   const std::uint32_t filler_colour = Darken(colours.room ^ 0xFFFFFFu, 128);
+  // The default square and the lines at each distance, worked out once.
+  std::uint32_t room_at[21], pen_at[21];
+  for (int d = 0; d <= 20; ++d) {
+    room_at[d] = Darken(colours.room, 3 * d);
+    pen_at[d] = Darken(colours.line, 4 * d);
+  }
   auto slot = [&](int x, int y) -> const tmudcell* {
     return TLayoutGrid::Inside(x, y, level) ? m.LayoutGrid.At(x, y, level) : nullptr;
   };
@@ -83,15 +99,24 @@ void DrawMap(const MapModel& m, const MapColours& colours, bool located, MapCanv
       if (top > v.image_height) break;
       const int bottom = (j - v.row_origin + 1) * H;
       const tmudcell* r = slot(i, j);
-      if (r == nullptr) continue;
+      if (r == nullptr) {
+        canvas.Fill(left, top, right, bottom, 0);
+        continue;
+      }
       if (r == filler) {
         canvas.Fill(left, top, right, bottom, filler_colour);
         continue;
       }
-      const int d = std::min(r->distance, 20);
-      std::uint32_t brush = r->colour > 0 ? static_cast<std::uint32_t>(r->colour) & 0xFFFFFFu : colours.room;
-      if (r->corridorMark) brush ^= 0xFFFFFFu;
-      if (r->name != centre->name) brush = Darken(brush, 3 * d);
+      const int d = std::clamp(r->distance, 0, 20);
+      const bool bright = r->name == centre->name;
+      std::uint32_t brush;
+      if (r->colour <= 0 && !r->corridorMark) {
+        brush = bright ? colours.room : room_at[d];
+      } else {
+        brush = r->colour > 0 ? static_cast<std::uint32_t>(r->colour) & 0xFFFFFFu : colours.room;
+        if (r->corridorMark) brush ^= 0xFFFFFFu;
+        if (!bright) brush = Darken(brush, 3 * d);
+      }
       canvas.Fill(left, top, right, bottom, brush);
 
       const int at = W / 9;
@@ -99,7 +124,7 @@ void DrawMap(const MapModel& m, const MapColours& colours, bool located, MapCanv
       if (i == 0 && j == 0)
         canvas.Letter(left + at, top + at - 1, W / 2, true, 0x0000FF, level == 0 && located ? 'P' : '?');
 
-      const std::uint32_t pen = Darken(colours.line, 4 * d);
+      const std::uint32_t pen = pen_at[d];
       if (wall(*r, kWest, slot(i - 1, j), kEast)) canvas.Fill(left - 1, top - 1, left, bottom, pen);
       if (wall(*r, kNorth, slot(i, j - 1), kSouth)) canvas.Fill(left - 1, top - 1, right, top, pen);
       if (wall(*r, kEast, slot(i + 1, j), kWest)) canvas.Fill(right, top - 1, right + 1, bottom + 1, pen);

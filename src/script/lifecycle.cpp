@@ -68,6 +68,7 @@ void Client::Activate() {
 }
 
 void Client::Destroy() {
+  shutting_down_ = true;
   interp.RaiseDepth();
   const std::string profile = store.Var("global._profile");
   if (store.VarOn("global._autosave") && !profile.empty())

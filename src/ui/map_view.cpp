@@ -63,35 +63,100 @@ void TMouseSensitiveImage::resizeEvent(QResizeEvent*) {
   if (OnResize) OnResize(size());
 }
 
+ImageMapCanvas::ImageMapCanvas(QImage& image)
+    : image_(image), bits_(image.bits()), stride_(image.bytesPerLine()), width_(image.width()),
+      height_(image.height()) {}
+
+ImageMapCanvas::~ImageMapCanvas() { Finish(); }
+
 void ImageMapCanvas::Fill(int left, int top, int right, int bottom, std::uint32_t bgr) {
   left = std::max(left, 0);
   top = std::max(top, 0);
-  right = std::min(right, image_.width());
-  bottom = std::min(bottom, image_.height());
+  right = std::min(right, width_);
+  bottom = std::min(bottom, height_);
   if (left >= right || top >= bottom) return;
   const QRgb pixel = qRgb(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
-  for (int y = top; y < bottom; ++y) {
-    auto* line = reinterpret_cast<QRgb*>(image_.scanLine(y));
+  uchar* row = bits_ + top * stride_;
+  for (int y = top; y < bottom; ++y, row += stride_) {
+    auto* line = reinterpret_cast<QRgb*>(row);
     std::fill(line + left, line + right, pixel);
   }
 }
 
 void ImageMapCanvas::Letter(int x, int y, int size, bool bold, std::uint32_t bgr, char letter) {
-  if (size <= 0) return;
-  QPainter p(&image_);
+  if (size > 0) letters_.push_back({x, y, size, bold, bgr, letter});
+}
+
+namespace {
+
+// One letter drawn once on a clear image, to be laid over the map as often
+// as it stands there.
+struct Glyph {
+  struct Dot {
+    int x, y;
+    QRgb colour;  // premultiplied by its coverage
+  };
+  std::vector<Dot> dots;  // relative to the letter's cell
+};
+
+Glyph MakeGlyph(int size, bool bold, std::uint32_t bgr, char letter) {
   // The map's letters are drawn in a Cyrillic sans font that Debian ships.
   QFont font("DejaVu Sans");
   font.setStyleHint(QFont::SansSerif);
   font.setPixelSize(std::max(1, size * 96 / 72));
   font.setBold(bold);
-  p.setFont(font);
-  p.setPen(FromBgr(bgr));
   const QFontMetrics metrics(font);
-  p.drawText(x, y + metrics.ascent(), ToQString(std::string_view(&letter, 1)));
+  const QString text = ToQString(std::string_view(&letter, 1));
+  const int margin = metrics.height() / 2;
+  QImage image(metrics.horizontalAdvance(text) + 2 * margin, metrics.height() + 2,
+               QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  {
+    QPainter p(&image);
+    p.setFont(font);
+    p.setPen(FromBgr(bgr));
+    p.drawText(margin, metrics.ascent(), text);
+  }
+  Glyph g;
+  for (int y = 0; y < image.height(); ++y) {
+    const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+    for (int x = 0; x < image.width(); ++x)
+      if (qAlpha(line[x]) != 0) g.dots.push_back({x - margin, y, line[x]});
+  }
+  return g;
+}
+
+}  // namespace
+
+void ImageMapCanvas::Finish() {
+  if (letters_.empty()) return;
+  std::vector<std::pair<Pending, Glyph>> glyphs;
+  for (const Pending& l : letters_) {
+    const Glyph* g = nullptr;
+    for (const auto& [key, glyph] : glyphs)
+      if (key.size == l.size && key.bold == l.bold && key.bgr == l.bgr && key.letter == l.letter) g = &glyph;
+    if (g == nullptr) {
+      glyphs.emplace_back(l, MakeGlyph(l.size, l.bold, l.bgr, l.letter));
+      g = &glyphs.back().second;
+    }
+    // Source over, dot by dot, within the picture.
+    for (const Glyph::Dot& dot : g->dots) {
+      const int x = l.x + dot.x, y = l.y + dot.y;
+      if (x < 0 || x >= width_ || y < 0 || y >= height_) continue;
+      QRgb& d = reinterpret_cast<QRgb*>(bits_ + y * stride_)[x];
+      const int keep = 255 - qAlpha(dot.colour);
+      d = qRgb(qRed(dot.colour) + (qRed(d) * keep + 127) / 255, qGreen(dot.colour) + (qGreen(d) * keep + 127) / 255,
+               qBlue(dot.colour) + (qBlue(d) * keep + 127) / 255);
+    }
+  }
+  letters_.clear();
 }
 
 TMapPanel::TMapPanel(Client& client, QWidget* parent) : QWidget(parent), client_(client) {
   setObjectName("Panel1");
+  // The panel's own background: the window around it is black.
+  setAutoFillBackground(true);
+  setPalette(QApplication::palette());
   auto* outer = new QVBoxLayout(this);
   outer->setContentsMargins(0, 0, 0, 0);
   outer->setSpacing(0);
@@ -401,6 +466,7 @@ void TMapPanel::DrawMap() {
   if (!Image1->Picture.isNull()) {
     ImageMapCanvas canvas(Image1->Picture);
     tarnel::DrawMap(m, ReadMapColours(client_.settings), client_.store.Var("map.located") == "1", canvas);
+    canvas.Finish();
   }
   Image1->update();
 }

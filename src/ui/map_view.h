@@ -15,6 +15,7 @@
 #include <QSplitter>
 #include <QWidget>
 #include <functional>
+#include <vector>
 
 #include "mapper/map_drawing.h"
 
@@ -42,16 +43,29 @@ class TMouseSensitiveImage : public QWidget {
   void resizeEvent(QResizeEvent* event) override;
 };
 
-// Draws the map into an image: squares straight into its pixels, letters
-// with a painter.
+// Draws the map into an image: squares straight into its pixels; letters
+// after the squares, with one painter and fonts made once.
 class ImageMapCanvas : public MapCanvas {
  public:
-  explicit ImageMapCanvas(QImage& image) : image_(image) {}
+  explicit ImageMapCanvas(QImage& image);
+  ~ImageMapCanvas() override;
   void Fill(int left, int top, int right, int bottom, std::uint32_t bgr) override;
   void Letter(int x, int y, int size, bool bold, std::uint32_t bgr, char letter) override;
+  // Draws the letters collected so far.
+  void Finish();
 
  private:
+  struct Pending {
+    int x, y, size;
+    bool bold;
+    std::uint32_t bgr;
+    char letter;
+  };
   QImage& image_;
+  uchar* bits_;
+  qsizetype stride_;
+  int width_, height_;
+  std::vector<Pending> letters_;
 };
 
 class TMapPanel : public QWidget {

@@ -25,6 +25,9 @@ TEST_F(CompletionTest, CommandNamesCompleteWithABlank) {
   EXPECT_EQ(Added("/quit"), " ");       // the word is whole: the blank after it
   EXPECT_EQ(Added("/qx"), "<none>");
   EXPECT_EQ(Added("/con "), "<none>");  // a trailing blank is never completed
+  // An empty line stays empty: Enter on it must still send an empty line
+  // to the game, not "/man".
+  EXPECT_EQ(Added(""), "<none>");
   // "/man " goes first among the names that begin with "/m".
   const std::vector<std::string> m = CompletionCandidates(client_, "/ma");
   ASSERT_FALSE(m.empty());

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -103,6 +104,13 @@ TEST_F(MapView, SquaresOnePixelApartDarkeningWithDistance) {
   // Outside the picture and beyond it nothing is drawn: the background
   // reaches two pixels past the image.
   EXPECT_EQ(p.At(169, 179), 0u);
+  // Every pixel is painted, however the view is scrolled.
+  EXPECT_EQ(std::count(p.pixels.begin(), p.pixels.end(), 0xABCDEFu), 0);
+  for (const int origin : {95, 99, 100, -100}) {
+    c.map.view.column_origin = c.map.view.row_origin = origin;
+    const PixelCanvas q = Draw();
+    EXPECT_EQ(std::count(q.pixels.begin(), q.pixels.end(), 0xABCDEFu), 0) << origin;
+  }
 }
 
 TEST_F(MapView, RoomsNamedLikeTheCurrentOneStayBrightAndColoursAreBgr) {

@@ -28,6 +28,13 @@ class EchoHost : public GuiHost {
     if (id == TerminalId::Main) printed.append(text);
     GuiHost::TerminalWritten(id, text);
   }
+  // The file dialog answers at once.
+  std::string AskMapFileName(bool save, std::string_view, std::string_view folder) override {
+    asked = std::string(save ? "save " : "open ") + std::string(folder);
+    return answer;
+  }
+  std::string asked;
+  std::string answer;
 };
 
 class MapPanelTest : public ::testing::Test {
@@ -279,6 +286,42 @@ TEST_F(MapPanelTest, ATransitionOfTheRoomRunsFromItsList) {
   EXPECT_NE(host_.printed.find("look\r\n"), std::string::npos);
   EXPECT_NE(host_.printed.find("smile\r\n"), std::string::npos);
   EXPECT_EQ(client_->map.CurrentRoom(), Cell(3));
+}
+
+TEST_F(MapPanelTest, ThePopUpMenuSavesAndLoadsAndTheGaugeFollowsTheLoad) {
+  Run("/set map._directory=maps");
+  host_.answer = (dir_ / "walk.tmm").string();
+  map_->N5->trigger();
+  EXPECT_EQ(host_.asked, "save maps");
+  EXPECT_EQ(client_->store.Var("map._file"), host_.answer);
+  ASSERT_TRUE(fs::exists(dir_ / "walk.tmm"));
+  Run("/newmap");
+  host_.answer = (dir_ / "walk.tmm").string();
+  map_->N6->trigger();
+  EXPECT_EQ(host_.asked, "open maps");
+  EXPECT_EQ(client_->map.CellList.Count(), 3);
+  // The gauge ran to the last room and is hidden again.
+  EXPECT_EQ(map_->Progressbar1->maximum(), 2);
+  EXPECT_TRUE(map_->Progressbar1->isHidden());
+}
+
+TEST_F(MapPanelTest, LeavingThePictureForgetsTheRoomAndDraggingTheSplittersStoresTheSizes) {
+  QTest::mouseMove(map_->Image1, Middle(1, 0));
+  EXPECT_EQ(map_->Label8->text(), "[1] B");
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(map_->Image1, &leave);
+  EXPECT_EQ(map_->Label8->text(), "");
+  EXPECT_EQ(client_->map.view.hovered, nullptr);
+
+  QSplitterHandle* handle = form_->Splitter2->handle(1);
+  const QPoint grip(handle->width() / 2, handle->height() / 2);
+  const int before = map_->width();
+  QTest::mousePress(handle, Qt::LeftButton, {}, grip);
+  QTest::mouseMove(handle, grip - QPoint(40, 0));
+  QTest::mouseRelease(handle, Qt::LeftButton, {}, grip - QPoint(40, 0));
+  QApplication::processEvents();
+  EXPECT_GT(map_->width(), before);
+  EXPECT_EQ(client_->store.Var("global._mapwidth"), std::to_string(map_->width()));
 }
 
 }  // namespace
