@@ -32,6 +32,26 @@ void GuiHost::RefreshPanels() {
   form_->Panel1->RefreshMapControls();
 }
 
+void GuiHost::QueryPanelChanged() {
+  if (form_) form_->Panel15->ShowModel();
+}
+
+bool GuiHost::HasOutputWindow(const std::string& title) { return form_ && form_->HasOutputWindow(title); }
+
+void GuiHost::OutputWindow(const std::string& title, WindowRequest what, std::string_view text) {
+  if (form_) form_->OutputWindowRequest(title, what, text);
+}
+
+void GuiHost::FocusCommandLine() {
+  if (form_) form_->Edit1->setFocus();
+}
+
+void GuiHost::SetCommandLine(std::string_view text) {
+  if (!form_) return;
+  form_->Edit1->setText(ToQString(text));
+  form_->Edit1->setCursorPosition(form_->Edit1->text().size());
+}
+
 void GuiHost::RedrawMap() {
   if (form_) form_->Panel1->DrawMap();
 }

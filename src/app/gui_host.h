@@ -40,6 +40,14 @@ class GuiHost : public QtHost {
   std::string AskSaveFileName(std::string_view filter) override;
   std::string AskMapFileName(bool save, std::string_view filter, std::string_view folder) override;
 
+  // Chat tabs, output windows, the command line.
+  bool HasPanelWindows() const override { return true; }
+  void QueryPanelChanged() override;
+  bool HasOutputWindow(const std::string& title) override;
+  void OutputWindow(const std::string& title, WindowRequest what, std::string_view text) override;
+  void FocusCommandLine() override;
+  void SetCommandLine(std::string_view text) override;
+
   // The map column.
   void RedrawMap() override;
   void MapProgress(int position, int maximum) override;

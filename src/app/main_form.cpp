@@ -69,17 +69,29 @@ void TMainForm::BuildLayout() {
   col->setContentsMargins(0, 0, 0, 0);
   col->setSpacing(0);
 
-  // Chat tabs and their panel; filled by the query windows.
-  TabControl1 = new QTabBar(column);
-  TabControl1->setObjectName("TabControl1");
-  TabControl1->hide();
-  Panel15 = new QWidget(column);
-  Panel15->setObjectName("Panel15");
-  Panel15->hide();
-  CheckBox4 = new QCheckBox(Ru("Скрывать"_cp), Panel15);
-  CheckBox4->setObjectName("CheckBox4");
+  // Chat tabs and the query panel, above the terminal; Splitter3 below
+  // the panel.
+  Splitter3 = new QSplitter(Qt::Vertical, column);
+  Splitter3->setObjectName("Splitter3");
+  Splitter3->setChildrenCollapsible(false);
+  Splitter3->setHandleWidth(3);
+  Panel15 = new TQueryPanel(client_, column, Splitter3);
+  TabControl1 = Panel15->TabControl1;
+  CheckBox4 = Panel15->CheckBox4;
+  Panel15->FocusCommandLine = [this] { Edit1->setFocus(); };
+  Panel15->TabChanging = [this] {
+    if (Panel17->isVisible()) ScrollBar1->setValue(1);
+    if (Panel9) Panel9->hide();
+  };
+  Panel15->LayOut = [this] { LayOutQueryPanel(); };
+  connect(Splitter3, &QSplitter::splitterMoved, this, [this] {
+    if (!Panel15->isVisible()) return;
+    const int auto_height = QueryAutoHeight();
+    const int h = QueryPanelResized(client_, Panel15->height(), auto_height);
+    if (h != Panel15->height()) LayOutQueryPanel();
+  });
 
-  column_split_ = new QSplitter(Qt::Vertical, column);
+  column_split_ = new QSplitter(Qt::Vertical, Splitter3);
   column_split_->setChildrenCollapsible(false);
   column_split_->setHandleWidth(3);
 
@@ -201,9 +213,12 @@ void TMainForm::BuildLayout() {
   Edit1->OnPaste = [this] { CleanClipboard(); };
   connect(Edit1, &QLineEdit::textChanged, this, &TMainForm::Edit1Change);
 
-  col->addWidget(TabControl1);
-  col->addWidget(Panel15);
-  col->addWidget(column_split_, 1);
+  Splitter3->addWidget(Panel15);
+  Splitter3->addWidget(column_split_);
+  Splitter3->setStretchFactor(0, 0);
+  Splitter3->setStretchFactor(1, 1);
+  col->addWidget(Panel15->Panel14);
+  col->addWidget(Splitter3, 1);
   col->addWidget(Panel8);
   col->addWidget(Panel9);
   col->addWidget(Panel10);
@@ -249,6 +264,85 @@ void TMainForm::Splitter2Moved() {
   client_.RefreshPanels();
 }
 
+void TMainForm::RebuildWindowsMenu() {
+  WindowsMenu->clear();
+  for (const auto& [title, window] : OutputWindows) {
+    const std::string command = "/window " + title;
+    WindowsMenu->addAction(ToQString(title), this, [this, command] { client_.ExecuteCommand(command, false); });
+  }
+}
+
+void TMainForm::OutputWindowRequest(const std::string& title, Host::WindowRequest what, std::string_view text) {
+  using Request = Host::WindowRequest;
+  if (what == Request::Create) {
+    if (HasOutputWindow(title)) return;
+    auto window = std::make_unique<TForm1>(client_, title, EmulVT1->font());
+    TForm1* w = window.get();
+    w->FocusCommandLine = [this] {
+      activateWindow();
+      Edit1->setFocus();
+    };
+    w->ForwardKey = [this](QKeyEvent& e) {
+      activateWindow();
+      Edit1->setFocus();
+      QKeyEvent copy(e.type(), e.key(), e.modifiers(), e.text(), e.isAutoRepeat(), e.count());
+      QApplication::sendEvent(Edit1, &copy);
+    };
+    OutputWindows[title] = std::move(window);
+    RebuildWindowsMenu();
+    w->show();
+    activateWindow();
+    Edit1->setFocus();
+    return;
+  }
+  const auto it = OutputWindows.find(title);
+  if (it == OutputWindows.end()) return;
+  TForm1* w = it->second.get();
+  switch (what) {
+    case Request::Free:
+      w->AllowClose();
+      w->close();
+      OutputWindows.erase(it);
+      RebuildWindowsMenu();
+      break;
+    case Request::Open:
+      w->show();
+      w->raise();
+      break;
+    case Request::Show:
+      w->show();
+      Edit1->setFocus();
+      w->raise();
+      break;
+    case Request::Hide:
+      w->hide();
+      break;
+    case Request::Clear:
+      w->ClearTerminal();
+      break;
+    case Request::CommandLine:
+      w->CommandLine->setText(ToQString(text));
+      break;
+    case Request::Write:
+      w->Write(text);
+      break;
+    case Request::Create:
+      break;
+  }
+}
+
+int TMainForm::QueryAutoHeight() const {
+  // The place of the terminal, less the tab strip.
+  return std::max(40, Splitter3->height() - Splitter3->handleWidth() - 40);
+}
+
+void TMainForm::LayOutQueryPanel() {
+  if (!Panel15->isVisible()) return;
+  const int total = Splitter3->height() - Splitter3->handleWidth();
+  const int h = std::clamp(QueryPanelHeight(client_, QueryAutoHeight()), 20, std::max(20, total - 20));
+  Splitter3->setSizes({h, total - h});
+}
+
 void TMainForm::MenuCommand(QMenu* menu, const QString& title, const char* command, bool echo) {
   const std::string text(command);
   menu->addAction(title, this, [this, text, echo] { client_.ExecuteCommand(text, echo); });
@@ -280,6 +374,19 @@ void TMainForm::BuildMenu() {
   MenuCommand(help, Ru("Что нового ?.."_cp), "/man news", false);
   help->addSeparator();
   MenuCommand(help, Ru("О программе"_cp), "/about", true);
+
+  // The output windows: one item each under "Окна :", and two items of the
+  // bar itself that hide or show them all.
+  WindowsMenu = menuBar()->addMenu(Ru("Окна :"_cp));
+  WindowsMenu->setObjectName("WindowsMenu");
+  menuBar()->addAction(Ru("скрыть"_cp), this, [this] {
+    for (const auto& [title, window] : OutputWindows) window->hide();
+    Edit1->setFocus();
+  });
+  menuBar()->addAction(Ru("показать"_cp), this, [this] {
+    for (const auto& [title, window] : OutputWindows) window->show();
+    Edit1->setFocus();
+  });
 
   // Menus never keep the focus: typing goes on in the command line.
   menuBar()->setFocusPolicy(Qt::NoFocus);
@@ -317,6 +424,11 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     destroyed_ = true;
     HideStatsPopup();
     client_.Destroy();
+    // The output windows end with the main window.
+    for (auto& [title, window] : OutputWindows) {
+      window->AllowClose();
+      window->close();
+    }
   }
   event->accept();
 }

@@ -11,6 +11,8 @@
 #include <QSplitter>
 #include <QTabBar>
 #include <functional>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +22,8 @@
 #include "ui/command_edit.h"
 #include "ui/emul_vt.h"
 #include "ui/map_view.h"
+#include "ui/output_window.h"
+#include "ui/query_panel.h"
 
 namespace tarnel {
 
@@ -42,9 +46,10 @@ class TMainForm : public QMainWindow {
   QWidget* Panel17 = nullptr;   // the history view's panel
   TEmulVT* EmulVT2 = nullptr;   // the history view
   QScrollBar* ScrollBar1 = nullptr;
-  QWidget* Panel15 = nullptr;   // chat tabs (query panel)
-  QTabBar* TabControl1 = nullptr;
+  TQueryPanel* Panel15 = nullptr;  // the query panel under the chat tabs
+  QTabBar* TabControl1 = nullptr;  // in Panel15's strip Panel14
   QCheckBox* CheckBox4 = nullptr;  // "Скрывать": keep the query panel closed
+  QSplitter* Splitter3 = nullptr;  // below the query panel
   QSplitter* Splitter2 = nullptr;  // between the terminal and the map column
   TMapPanel* Panel1 = nullptr;  // map column, with the room editor Panel11
   QWidget* Panel9 = nullptr;    // entry editor
@@ -92,6 +97,15 @@ class TMainForm : public QMainWindow {
   void ScrollBar1Change(int position);
   void SetHistoryPosition(int position);  // as a key moves the scroll bar
   void CloseQueryPanel();
+  // The query panel's height, its own or the one that fills the column.
+  void LayOutQueryPanel();
+  int QueryAutoHeight() const;
+
+  // Output windows, by title.
+  bool HasOutputWindow(const std::string& title) const { return OutputWindows.count(title) != 0; }
+  void OutputWindowRequest(const std::string& title, Host::WindowRequest what, std::string_view text);
+  std::map<std::string, std::unique_ptr<TForm1>> OutputWindows;
+  QMenu* WindowsMenu = nullptr;  // "Окна :"
   void TerminalWritten(TerminalId id);
   void RepaintTerminal(TerminalId id);
 
@@ -122,6 +136,7 @@ class TMainForm : public QMainWindow {
  private:
   void BuildMenu();
   void BuildLayout();
+  void RebuildWindowsMenu();
   void FormActivate();
   void MenuCommand(QMenu* menu, const QString& title, const char* command, bool echo);
   void WordClick(TEmulVT& view, const std::string& word, Qt::KeyboardModifiers mods);

@@ -18,6 +18,7 @@ namespace tarnel {
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
+  if (type == QEvent::FocusIn && watched == Edit1) Panel15->CommandLineFocused();
   if (type == QEvent::Resize) {
     if (watched == Panel5) FitTerminal();
     if (watched == Panel17) FitHistoryView();

@@ -32,10 +32,7 @@ void TMainForm::FitHistoryView() {
   EmulVT2->update();
 }
 
-void TMainForm::CloseQueryPanel() {
-  Panel15->hide();
-  TabControl1->setCurrentIndex(-1);
-}
+void TMainForm::CloseQueryPanel() { Panel15->ClosePanel(); }
 
 void TMainForm::SetHistoryPosition(int position) { ScrollBar1->setValue(position); }
 
@@ -44,7 +41,7 @@ void TMainForm::ScrollBar1Change(int position) {
     if (!Panel17->isVisible()) {
       Panel17->show();
       Panel15->hide();
-      if (!CheckBox4->isChecked()) TabControl1->setCurrentIndex(-1);
+      if (!CheckBox4->isChecked()) client_.queries.Selected = -1;
       // Open with the history taking most of the column.
       const int total = column_split_->height();
       column_split_->setSizes({total * 2 / 3, total - total * 2 / 3});
@@ -59,7 +56,10 @@ void TMainForm::ScrollBar1Change(int position) {
       ScrollBar1->setValue(0);
     }
     Panel17->hide();
-    if (!CheckBox4->isChecked() && TabControl1->count() > 0) Panel15->show();
+    if (!CheckBox4->isChecked() && client_.queries.PanelVisible && client_.queries.Selected >= 0) {
+      Panel15->show();
+      LayOutQueryPanel();
+    }
   }
   EmulVT2->SetFirstShownRow(position > 0 ? 0 : position);
   EmulVT2->update();

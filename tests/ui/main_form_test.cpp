@@ -87,7 +87,8 @@ TEST_F(MainFormTest, TheWindowIsCaptionedAndHasTheMenu) {
   QStringList menus;
   for (QAction* a : form_->menuBar()->actions()) menus << a->text();
   EXPECT_EQ(menus, QStringList({QString::fromUtf8("Файлы"), QString::fromUtf8("Настройки"),
-                                QString::fromUtf8("Помощь")}));
+                                QString::fromUtf8("Помощь"), QString::fromUtf8("Окна :"),
+                                QString::fromUtf8("скрыть"), QString::fromUtf8("показать")}));
 }
 
 TEST_F(MainFormTest, EnterRunsTheLineWithEchoOn) {
