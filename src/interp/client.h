@@ -44,6 +44,8 @@ class Client {
   MapModel map;
   // The chat tabs.
   QueryModel queries;
+  // The built-in manual: topic "=" text, filled at its first use.
+  TStringList ManualTexts;
 
   void ExecuteCommand(std::string_view text, bool echo) { interp.ExecuteCommand(text, echo); }
   // Lets the message loop run once; whatever runs meanwhile (a typed line,

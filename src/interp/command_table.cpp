@@ -55,7 +55,7 @@ CommandHandler FindCommand(std::string_view word) {
       {"/about", CmdAbout}, {"/exit", CmdQuit}, {"/quit", CmdQuit}, {"/bye", CmdQuit},
       {"/nop", CmdNop}, {"/nope", CmdNop},
       // Manual.
-      {"/help", CmdNotYet}, {"/man", CmdNotYet}, {"/manual", CmdNotYet},
+      {"/help", CmdManual}, {"/man", CmdManual}, {"/manual", CmdManual},
       // Connection.
       {"/connect", CmdConnect}, {"/disconnect", CmdDisconnect}, {"/zap", CmdDisconnect},
       {"/send", CmdSend}, {"/snd", CmdSend},

@@ -50,6 +50,9 @@ void CmdNewProfile(Client&, const CommandCall&);
 void CmdEcho(Client&, const CommandCall&);
 void CmdEmulate(Client&, const CommandCall&);
 void CmdAbout(Client&, const CommandCall&);
+void CmdManual(Client&, const CommandCall&);
+// The overview "/man" shows.
+std::string ManualOverview();
 void CmdQuit(Client&, const CommandCall&);
 void CmdNop(Client&, const CommandCall&);
 // Control flow.

@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "interp/client.h"
+#include "interp/hash_dialect.h"
 #include "interp/commands.h"
 #include "interp/words.h"
 #include "text/case_fold.h"
@@ -185,13 +186,10 @@ void Interpreter::Statement(std::string_view statement, bool echo, TStringList& 
   std::string owned;
   if (StartsWith(statement, "#") || StartsWith(statement, "/#")) {
     if (statement[0] == '/') statement.remove_prefix(1);
-    // The hash dialect is not translated yet: report the word, run nothing.
-    std::string word, rest;
-    SplitFirstWord(statement, word, rest);
-    word = Abbreviate(word);
-    if (StartsWith(word, "#")) word.erase(0, 1);
-    client_.Message(std::string("Ошибка: команда #"_cp) + word + std::string(" не поддерживается"_cp));
-    statement = "/nope";
+    // The "#" dialect runs as the command it stands for.
+    owned = TranslateHash(client_, statement, echo, LocalVars, LocalFuncs);
+    if (owned.empty()) owned = "/nope";
+    statement = owned;
   }
   const bool debug = client_.store.VarOn("global._debug");
   if (debug) client_.PrintText("** " + std::string(statement) + "\r\n");

@@ -81,6 +81,17 @@ TEST(ConsolePlayTest, LinesAfterConnectWaitForTheConnectionAndTheGamePlaysToItsE
   EXPECT_FALSE(Has(run.out, "Соединение не установлено.")) << run.out;
 }
 
+TEST(ConsolePlayTest, AHashLoopSendsOneLinePerCountAndLeavesNothingBehind) {
+  TestServer server("expect say 1\\r\nexpect say 2\\r\nexpect say 3\\r\nline done\nclose\n");
+  const ConsoleRun run = Console("/connect 127.0.0.1 " + std::to_string(server.Port()) +
+                                 "\n#loop {1,3} {say %0}\n/echo [%jmc._jmcloopcount]\n");
+  EXPECT_EQ(server.Wait(), "say 1\rsay 2\rsay 3\r");
+  EXPECT_TRUE(server.Succeeded()) << server.Diagnostics();
+  // The counter is gone: nothing is put in for it.
+  EXPECT_TRUE(Has(run.out, "[jmc._jmcloopcount]")) << run.out;
+  EXPECT_FALSE(Has(run.out, "[4]")) << run.out;
+}
+
 TEST(ConsolePlayTest, AFailedConnectLetsTheHeldLinesRunAndTheClientEnd) {
   const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};
