@@ -14,67 +14,14 @@
 #include "interp/client.h"
 #include "mapper/map_file.h"
 #include "mapper/map_layout.h"
+#include "map_generator.h"
 
 namespace tarnel {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Generated {
-  std::vector<std::unique_ptr<tmudcell>> rooms;
-  tmudcell* start = nullptr;
-};
-
-tmudcell* NewRoom(Generated& g, const char* name) {
-  auto c = std::make_unique<tmudcell>();
-  c->id = static_cast<std::int32_t>(g.rooms.size()) + 1;
-  c->name = name;
-  g.rooms.push_back(std::move(c));
-  return g.rooms.back().get();
-}
-
-void Join(tmudcell* a, int k, tmudcell* b) {
-  a->links[k] = b;
-  a->exitIds[k] = b->id;
-  b->links[kOpposite[k]] = a;
-  b->exitIds[kOpposite[k]] = a->id;
-}
-
-// A side x side street grid; returns its rooms row by row.
-std::vector<tmudcell*> Grid(Generated& g, int side, const char* name) {
-  std::vector<tmudcell*> cells;
-  for (int i = 0; i < side * side; ++i) cells.push_back(NewRoom(g, name));
-  for (int y = 0; y < side; ++y)
-    for (int x = 0; x < side; ++x) {
-      if (x > 0) Join(cells[static_cast<std::size_t>(y * side + x - 1)], kEast, cells[static_cast<std::size_t>(y * side + x)]);
-      if (y > 0) Join(cells[static_cast<std::size_t>((y - 1) * side + x)], kSouth, cells[static_cast<std::size_t>(y * side + x)]);
-    }
-  return cells;
-}
-
-Generated Generate(int total, bool levels) {
-  Generated g;
-  tmudcell* road_end = nullptr;
-  int town = 0;
-  while (static_cast<int>(g.rooms.size()) < total) {
-    std::vector<tmudcell*> streets = Grid(g, 12, "Street");
-    streets[5 * 12 + 5]->width = 2;  // the hall
-    streets[5 * 12 + 5]->name = "Hall";
-    std::vector<tmudcell*> dungeon = Grid(g, 8, "Cave");
-    Join(streets[11 * 12 + 3], levels ? kDown : kSouth, dungeon[3]);
-    if (road_end != nullptr) Join(road_end, kEast, streets[6 * 12]);
-    if (town == 0) g.start = streets[6 * 12 + 6];
-    tmudcell* road = streets[6 * 12 + 11];
-    for (int i = 0; i < 150; ++i) {
-      tmudcell* next = NewRoom(g, "Road");
-      Join(road, kEast, next);
-      road = next;
-    }
-    road_end = road;
-    ++town;
-  }
-  return g;
-}
+using bench::Generated;
 
 struct MapFixture {
   explicit MapFixture(int rooms, bool levels) : client(host) {
@@ -83,7 +30,7 @@ struct MapFixture {
     dir = fs::temp_directory_path() / ("tarnel-map-bench-" + std::to_string(rooms) + (levels ? "l" : "f"));
     fs::create_directories(dir);
     path = (dir / "map.tmm").string();
-    Generated g = Generate(rooms, levels);
+    Generated g = bench::Towns(rooms, levels);
     std::string text;
     for (const auto& r : g.rooms) text += FormatCellLine(*r) + "\r\n";
     std::ofstream(path, std::ios::binary) << text;

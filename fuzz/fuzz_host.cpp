@@ -1,6 +1,8 @@
 #include "fuzz_host.h"
 
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "fuzz_sandbox.h"
 
@@ -129,6 +131,14 @@ void Renew(T& object, Args&... args) {
 // Puts a list back.  While its layout is the baseline's, only values
 // changed, and they are put back one by one (a copy would rebuild both
 // indexes).  Returns whether lines came, went or were renamed.
+//
+// Either way the list ends up with the blocks a fresh copy of the baseline
+// has, whatever the input did: a line put back is a new string, and a list
+// is replaced by a new copy rather than assigned over (an assignment keeps
+// longer strings and hash nodes from earlier inputs).  So an input that
+// frees what it allocated makes as many allocations as it frees, and
+// libFuzzer's leak check (a run again, then a scan of the whole heap, for
+// every input that does not) stays quiet.
 bool Restore(TStringList& list, const TStringList& baseline) {
   if (list.Changes() == baseline.Changes()) return false;
   if (list.LayoutChanges() == baseline.LayoutChanges() && list.Count() == baseline.Count()) {
@@ -136,7 +146,7 @@ bool Restore(TStringList& list, const TStringList& baseline) {
       if (list[i] != baseline[i]) list.Put(i, baseline[i]);
     return false;
   }
-  list = baseline;
+  list = TStringList(baseline);
   return true;
 }
 
@@ -156,11 +166,23 @@ void FuzzClient::Reset() {
   Restore(client.StatsList, baseline_stats_);
   Restore(client.settings, baseline_settings_);
   client.display_filter = DisplayFilterState();
+  // The inflate buffer is the one thing a new connection would allocate
+  // anew for every input (64 KiB): it holds nothing, so it stays.
+  std::vector<char> scratch = std::move(client.connection.Mccp().scratch);
   Renew(client.connection, client);
+  client.connection.Mccp().scratch = std::move(scratch);
   Renew(client.incoming, client);
   Renew(client.output, client);
   ResetScreen(client.main_screen, blank_main);
   ResetScreen(client.history_screen, false);
+  // No rooms, no current room, numbering from the start and the view as a
+  // new client has it (the grid only forgets the slots it filled).
+  MapModel& m = client.map;
+  if (m.CellList.Count() > 0 || !m.LayoutGrid.FilledSlots().empty()) m.ClearRooms();
+  m.SetCurrent(nullptr);
+  m.LastId = 0;
+  m.pass = 0;
+  m.view = MapViewState();
   // The refresh prunes groups, which only a changed layout can call for,
   // and takes the compression switch from the store.
   if (restored || client.MccpEnabled() != baseline_mccp_) client.RefreshPanels();

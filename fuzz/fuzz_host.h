@@ -81,7 +81,8 @@ class FuzzClient {
   // Puts back what an input changed: lists whose change stamp moved are
   // copied back from the baseline; the connection (disconnected), the
   // incoming pipeline, the output and the display filter start afresh; the
-  // screens are reset.  Traps when the input left the command depth raised.
+  // screens are reset and the map is emptied.  Traps when the input left the
+  // command depth raised.
   void Reset();
 
   FuzzHost host;

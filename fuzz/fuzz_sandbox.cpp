@@ -247,14 +247,16 @@ InSandbox::~InSandbox() {
 }
 
 void ClearSandbox() {
-  DIR* d = ::opendir(SandboxDir().c_str());
+  // The folder stays open: a rewind and one read of an empty folder cost
+  // two system calls, an open cost five and a buffer of 32 KiB.
+  static DIR* d = ::opendir(SandboxDir().c_str());
   if (d == nullptr) return;
+  ::rewinddir(d);
   std::vector<std::string> names;
   while (const dirent* e = ::readdir(d)) {
     if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
     names.emplace_back(e->d_name);
   }
-  ::closedir(d);
   for (const std::string& n : names) {
     std::error_code ec;
     fs::remove_all(fs::path(SandboxDir()) / n, ec);

@@ -7,6 +7,7 @@ server named by DISPLAY, and screenshots from xwd files turned into PNG.
   byeye_x11.py key KEYSYM          press one key (a name from KEYSYMS or 0x....)
   byeye_x11.py move X Y            move the pointer to root position X, Y
   byeye_x11.py click X Y           move there and click the left button
+  byeye_x11.py shiftclick X Y      the same with Shift held down
   byeye_x11.py png IN.xwd OUT.png [X Y W H [SCALE]]
                                    the whole picture, or a part of it,
                                    every pixel SCALE times as large
@@ -80,8 +81,13 @@ class X11:
         self._request(struct.pack("<BxHBBxx", 101, 2, self.min_keycode, count))
         reply = self._reply()
         per = reply[1]
+        self.per = per
+        self.spare = []  # keycodes without any keysym, for letters the layout lacks
         syms = {}
         for k in range(count):
+            if not any(reply[32 + (k * per + level) * 4:36 + (k * per + level) * 4] != b"\0\0\0\0"
+                       for level in range(per)):
+                self.spare.append(self.min_keycode + k)
             for level in range(per):
                 off = 32 + (k * per + level) * 4
                 sym = struct.unpack("<I", reply[off:off + 4])[0]
@@ -96,6 +102,25 @@ class X11:
     def sync(self):
         self._request(struct.pack("<BxH", 43, 1))  # GetInputFocus
         self._reply()
+
+    def provide(self, syms):
+        # Letters the keyboard layout has no key for (Cyrillic on the plain
+        # layout of Xvfb) go on spare keycodes, one each, on every level.
+        # The client needs a moment to read the changed layout.
+        changed = False
+        for sym in syms:
+            if sym in self.keymap:
+                continue
+            if not self.spare:
+                raise SystemExit("no spare keycode left for keysym 0x%x" % sym)
+            code = self.spare.pop(0)
+            self._request(struct.pack("<BBHBBxx", 100, 1, 2 + self.per, code, self.per) +
+                          struct.pack("<%dI" % self.per, *([sym] * self.per)))
+            self.keymap[sym] = (code, 0)
+            changed = True
+        if changed:
+            self.sync()
+            time.sleep(0.5)
 
     def key(self, sym):
         if sym not in self.keymap:
@@ -115,12 +140,25 @@ class X11:
         self._fake(6, 0, x, y)
         self.sync()
 
-    def click(self, x, y):
+    def click(self, x, y, shift=False):
         self.move(x, y)
         time.sleep(0.1)
+        held = self.keymap[KEYSYMS["Shift_L"]][0]
+        if shift:
+            self._fake(2, held)
+            self.sync()
+            time.sleep(0.05)
         self._fake(4, 1)
         self._fake(5, 1)
+        if shift:
+            self.sync()
+            time.sleep(0.05)
+            self._fake(3, held)
         self.sync()
+
+
+def keysym(ch):
+    return ord(ch) if ord(ch) < 0x100 else 0x1000000 + ord(ch)
 
 
 def read_xwd(path):
@@ -162,12 +200,13 @@ def main(argv):
     if len(argv) < 2:
         raise SystemExit(__doc__)
     cmd = argv[1]
-    if cmd in ("type", "key", "move", "click"):
+    if cmd in ("type", "key", "move", "click", "shiftclick"):
         x = X11()
         if cmd == "type":
+            x.provide(sorted({keysym(ch) for text in argv[2:] for ch in text}))
             for text in argv[2:]:
                 for ch in text:
-                    x.key(ord(ch) if ord(ch) < 0x100 else 0x1000000 + ord(ch))
+                    x.key(keysym(ch))
                 x.key(KEYSYMS["Return"])
         elif cmd == "key":
             name = argv[2]
@@ -175,7 +214,7 @@ def main(argv):
         elif cmd == "move":
             x.move(int(argv[2]), int(argv[3]))
         else:
-            x.click(int(argv[2]), int(argv[3]))
+            x.click(int(argv[2]), int(argv[3]), shift=cmd == "shiftclick")
     elif cmd == "png":
         width, height, rows = read_xwd(argv[2])
         if len(argv) >= 8:

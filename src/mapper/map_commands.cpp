@@ -50,6 +50,25 @@ void MapReadError(Client& c, std::string_view full_path) {
   c.Message(std::string("Ошибка чтения файла "_cp) + std::string(full_path) + ".");
 }
 
+bool ReadMapFile(Client& c, const std::string& full_path, TCellList& into, bool by_id) {
+  std::string content;
+  if (!ReadWholeFile(full_path, content)) {
+    MapReadError(c, full_path);
+    return false;
+  }
+  for (const std::string& line : SplitTextLines(content)) {
+    if (UnquoteView(line).empty()) continue;
+    std::unique_ptr<tmudcell> cell = ParseCellLine(line);
+    if (!cell) {
+      MapReadError(c, full_path);
+      return false;
+    }
+    std::string text = by_id ? IdText(cell->id) : CellEntryText(line);
+    into.Add(std::move(text), std::move(cell));
+  }
+  return true;
+}
+
 void LinkMap(Client& c, TCellList& list, bool make_current) {
   MapModel& m = c.map;
   list.Sort();
@@ -97,26 +116,11 @@ void CmdLoadMap(Client& c, const CommandCall& call) {
   MapModel& m = c.map;
   m.SetCurrent(nullptr);
   const std::string full = text::ExpandFileName(name);
-  std::string content;
-  if (!ReadWholeFile(full, content)) {
-    MapReadError(c, full);
-    return;
-  }
   // Read into a list of its own: a file that breaks off half-way leaves the
   // map as it was, so that saving at exit cannot write half a map over a
   // good file.
   TCellList fresh;
-  for (const std::string& line : SplitTextLines(content)) {
-    if (UnquoteView(line).empty()) continue;
-    std::unique_ptr<tmudcell> cell = ParseCellLine(line);
-    if (!cell) {
-      MapReadError(c, full);
-      return;
-    }
-    fresh.Add(CellEntryText(line), std::move(cell));
-  }
-  content.clear();
-  content.shrink_to_fit();
+  if (!ReadMapFile(c, full, fresh, false)) return;
   m.ClearRooms();
   std::swap(m.CellList, fresh);
   ++m.loads;

@@ -27,6 +27,11 @@ void Navigate(Client& c, char letter);
 // square size and the view's centre follow, the map is drawn anew.
 void SetMapZoom(Client& c, int position);
 
+// The rooms of a map file, listed under the text before "=" of their line
+// or, `by_id`, under their id.  False (the read error shown) when the file
+// cannot be read or a line is no room.
+bool ReadMapFile(Client& c, const std::string& full_path, TCellList& into, bool by_id);
+
 // The read error of a map file.
 void MapReadError(Client& c, std::string_view full_path);
 

@@ -17,6 +17,18 @@ std::int32_t Minus(std::int32_t a, std::int32_t b) {
 
 bool InGrid(const tmudcell& c) { return TLayoutGrid::Inside(c.x, c.y, c.z); }
 
+// A room reached west, north, east or south of c: on c's level, beside it.
+void PlaceBeside(tmudcell& n, const tmudcell& c, int dir) {
+  n.z = c.z;
+  n.homeLevel = c.homeLevel;
+  switch (dir) {
+    case kWest: n.x = Minus(c.x, n.width), n.y = c.y; break;
+    case kNorth: n.x = c.x, n.y = Minus(c.y, n.height); break;
+    case kEast: n.x = Plus(c.x, c.width), n.y = c.y; break;
+    default: n.x = c.x, n.y = Plus(c.y, c.height); break;
+  }
+}
+
 void EnterLayout(std::vector<std::pair<tmudcell*, int>>& stack, tmudcell* c) {
   c->visitedMark = false;
   c->corridorMark = false;
@@ -61,14 +73,7 @@ bool LayoutPass(MapModel& m, tmudcell* start, long budget) {
         continue;
       if (c.distance < n.distance || n.passStamp != pass) n.distance = c.distance + 1;
       n.passStamp = pass;
-      n.z = c.z;
-      n.homeLevel = c.homeLevel;
-      switch (dir) {
-        case kWest: n.x = Minus(c.x, n.width), n.y = c.y; break;
-        case kNorth: n.x = c.x, n.y = Minus(c.y, n.height); break;
-        case kEast: n.x = Plus(c.x, c.width), n.y = c.y; break;
-        default: n.x = c.x, n.y = Plus(c.y, c.height); break;
-      }
+      PlaceBeside(n, c, dir);
     } else {
       if (!(static_cast<std::int64_t>(c.distance) + 1 < n.distance || n.passStamp != pass)) continue;
       n.distance = c.distance + 1;
@@ -228,14 +233,7 @@ void ShortestWayLayoutPass(MapModel& m, tmudcell* start) {
     tmudcell& n = *N;
     n.passStamp = pass;
     if (dir < kUp) {
-      n.z = c.z;
-      n.homeLevel = c.homeLevel;
-      switch (dir) {
-        case kWest: n.x = Minus(c.x, n.width), n.y = c.y; break;
-        case kNorth: n.x = c.x, n.y = Minus(c.y, n.height); break;
-        case kEast: n.x = Plus(c.x, c.width), n.y = c.y; break;
-        default: n.x = c.x, n.y = Plus(c.y, c.height); break;
-      }
+      PlaceBeside(n, c, dir);
     } else {
       n.z = dir == kUp ? Plus(c.z, 1) : Minus(c.z, 1);
       n.x = c.x;

@@ -97,23 +97,8 @@ void CmdAppendMap(Client& c, const CommandCall& call) {
     c.ParamError(call.word);
     return;
   }
-  const std::string full = text::ExpandFileName(call.params);
-  std::string content;
-  if (!ReadWholeFile(full, content)) {
-    MapReadError(c, full);
-    return;
-  }
   TCellList appended;
-  for (const std::string& line : SplitTextLines(content)) {
-    if (UnquoteView(line).empty()) continue;
-    std::unique_ptr<tmudcell> cell = ParseCellLine(line);
-    if (!cell) {
-      MapReadError(c, full);
-      return;
-    }
-    std::string id = IdText(cell->id);
-    appended.Add(std::move(id), std::move(cell));
-  }
+  if (!ReadMapFile(c, text::ExpandFileName(call.params), appended, true)) return;
   MapModel& m = c.map;
   // Linking the appended rooms must not move the player, hand out numbers
   // twice, or make old pass stamps of the map look new.

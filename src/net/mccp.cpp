@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <exception>
+#include <utility>
 
 namespace tarnel {
 
@@ -200,6 +201,12 @@ std::string MccpAnswer(MccpState& st) {
   return {};
 }
 
-void MccpReset(MccpState& st) { st = MccpState(); }
+void MccpReset(MccpState& st) {
+  // The scratch buffer carries nothing from read to read: the next
+  // connection writes into it as it is.
+  std::vector<char> scratch = std::move(st.scratch);
+  st = MccpState();
+  st.scratch = std::move(scratch);
+}
 
 }  // namespace tarnel

@@ -14,6 +14,7 @@
 #include "script/text_file.h"
 #include "text/cp1251.h"
 #include "text/encoding.h"
+#include "window_fixture.h"
 
 #include <QMenuBar>
 
@@ -35,37 +36,10 @@ class RecordingHost : public GuiHost {
   }
 };
 
-class MainFormTest : public ::testing::Test {
+class MainFormTest : public WindowFixture<RecordingHost> {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("tarnel-ui-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    old_cwd_ = fs::current_path();
-    fs::current_path(dir_);
-    qputenv("TARNEL_HOME", dir_.string().c_str());
-    client_ = std::make_unique<Client>(host_);
-    host_.Attach(client_.get());
-    form_ = std::make_unique<TMainForm>(*client_, host_);
-    host_.SetForm(form_.get());
-  }
-  void TearDown() override {
-    form_.reset();
-    client_.reset();
-    fs::current_path(old_cwd_);
-    fs::remove_all(dir_);
-  }
   void Start(const std::vector<std::string>& args = {}) {
-    form_->FormCreate(args);
-    form_->resize(800, 600);
-    form_->show();
-    QApplication::setActiveWindow(form_.get());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
-    QTest::qWait(50);
-    form_->Edit1->setFocus();
-    client_->store.Variables().SetValue("global._logfile", "");
+    WindowFixture::Start(args);
     host_.printed.clear();
   }
   void Type(const QString& text) {
@@ -73,12 +47,6 @@ class MainFormTest : public ::testing::Test {
     QApplication::processEvents();
   }
   void Enter() { QTest::keyClick(form_->Edit1, Qt::Key_Return); }
-
-  RecordingHost host_;
-  std::unique_ptr<Client> client_;
-  std::unique_ptr<TMainForm> form_;
-  fs::path dir_;
-  fs::path old_cwd_;
 };
 
 TEST_F(MainFormTest, TheWindowIsCaptionedAndHasTheMenu) {

@@ -14,6 +14,7 @@
 #include "mapper/map_layout.h"
 #include "platform/qt_host.h"
 #include "text/cp1251.h"
+#include "window_fixture.h"
 
 namespace tarnel {
 namespace {
@@ -37,40 +38,16 @@ class EchoHost : public GuiHost {
   std::string answer;
 };
 
-class MapPanelTest : public ::testing::Test {
+class MapPanelTest : public WindowFixture<EchoHost> {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("tarnel-mapui-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    old_cwd_ = fs::current_path();
-    fs::current_path(dir_);
-    qputenv("TARNEL_HOME", dir_.string().c_str());
-    client_ = std::make_unique<Client>(host_);
-    host_.Attach(client_.get());
-    form_ = std::make_unique<TMainForm>(*client_, host_);
-    host_.SetForm(form_.get());
-    form_->FormCreate({});
-    form_->resize(1000, 700);
-    form_->show();
-    QApplication::setActiveWindow(form_.get());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
-    QTest::qWait(30);
-    form_->Edit1->setFocus();
-    client_->store.Variables().SetValue("global._logfile", "");
+    WindowFixture::SetUp();
+    Start({}, QSize(1000, 700));
     map_ = form_->Panel1;
     // Rooms 1 to 3 going east, the first current.
     Run("/newmap;/set map.flat=A;/nav x;/set map.flat=B;/nav e;/set map.flat=C;/nav e");
     Current(1);
     host_.printed.clear();
-  }
-  void TearDown() override {
-    form_.reset();
-    client_.reset();
-    fs::current_path(old_cwd_);
-    fs::remove_all(dir_);
   }
   void Run(const std::string& commands) { client_->ExecuteCommand(commands, false); }
   void Current(int id) {
@@ -110,12 +87,7 @@ class MapPanelTest : public ::testing::Test {
     QApplication::processEvents();
   }
 
-  EchoHost host_;
-  std::unique_ptr<Client> client_;
-  std::unique_ptr<TMainForm> form_;
   TMapPanel* map_ = nullptr;
-  fs::path dir_;
-  fs::path old_cwd_;
 };
 
 TEST_F(MapPanelTest, TheColumnDrawsTheMapBesideTheTerminal) {

@@ -13,6 +13,7 @@
 #include "app/main_form.h"
 #include "platform/qt_host.h"
 #include "text/cp1251.h"
+#include "window_fixture.h"
 
 namespace tarnel {
 namespace {
@@ -29,37 +30,13 @@ class PrintingHost : public GuiHost {
   }
 };
 
-class QueryWindowTest : public ::testing::Test {
+class QueryWindowTest : public WindowFixture<PrintingHost> {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("tarnel-query-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    old_cwd_ = fs::current_path();
-    fs::current_path(dir_);
-    qputenv("TARNEL_HOME", dir_.string().c_str());
-    client_ = std::make_unique<Client>(host_);
-    host_.Attach(client_.get());
-    form_ = std::make_unique<TMainForm>(*client_, host_);
-    host_.SetForm(form_.get());
-    form_->FormCreate({});
-    form_->resize(1000, 700);
-    form_->show();
-    QApplication::setActiveWindow(form_.get());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
-    QTest::qWait(30);
-    form_->Edit1->setFocus();
-    client_->store.Variables().SetValue("global._logfile", "");
+    WindowFixture::SetUp();
+    Start({}, QSize(1000, 700));
     client_->ExecuteCommand("/set macro /say={/echo to %0: %1}", false);
     host_.printed.clear();
-  }
-  void TearDown() override {
-    form_.reset();
-    client_.reset();
-    fs::current_path(old_cwd_);
-    fs::remove_all(dir_);
   }
   void Run(std::string_view commands) {
     client_->ExecuteCommand(commands, false);
@@ -72,11 +49,6 @@ class QueryWindowTest : public ::testing::Test {
     return text;
   }
 
-  PrintingHost host_;
-  std::unique_ptr<Client> client_;
-  std::unique_ptr<TMainForm> form_;
-  fs::path dir_;
-  fs::path old_cwd_;
 };
 
 TEST_F(QueryWindowTest, ATellMarksItsTabAndTheTabAnswers) {
