@@ -70,16 +70,22 @@ for name in tower cellar final; do $x11 png "$out/$name.xwd" "$out/map-$name.png
 # The pointer over a room (HOVER="X Y" in screen pixels; the default is
 # the square east of the current room in the window the client opens
 # without a window manager), then the room editor opened with "E"
-# (EDITOR_BUTTON="X Y").
+# (EDITOR_BUTTON="X Y").  Between the two a Shift-click on Ворота, two
+# steps away (WALK_TO="X Y"): the client sends the way, the server answers
+# both steps and the map follows.
 read -r hx hy <<< "${HOVER:-909 368}"
 $x11 move "$hx" "$hy"
 sleep 0.5
 shot hover
+read -r wx wy <<< "${WALK_TO:-874 349}"
+$x11 shiftclick "$wx" "$wy"
+sleep 1.5
+shot walked
 read -r ex ey <<< "${EDITOR_BUTTON:-1011 705}"
 $x11 click "$ex" "$ey"
 sleep 0.5
 $x11 move "$hx" "$hy"
 sleep 0.5
 shot editor
-for name in hover editor; do $x11 png "$out/$name.xwd" "$out/map-$name.png" "$cx" "$cy" "$cw" "$ch" 2; done
+for name in hover walked editor; do $x11 png "$out/$name.xwd" "$out/map-$name.png" "$cx" "$cy" "$cw" "$ch" 2; done
 echo "screenshots in $out"

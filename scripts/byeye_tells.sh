@@ -62,7 +62,7 @@ shot() {
 # The tells come about three seconds after the connection.
 sleep 6
 shot arrived
-read -r tx ty <<< "${TAB:-30 10}"
+read -r tx ty <<< "${TAB:-30 31}"
 $x11 click "$tx" "$ty"
 sleep 0.7
 shot opened
@@ -83,6 +83,9 @@ sleep 0.3
 $x11 type "/textout log hello/crworld"
 sleep 1
 shot window
+sleep 3
+shot window-later
+xwininfo -root -tree -display "$display" > "$out/windows.txt" 2>/dev/null || true
 
 # What the client sent, from the server's record, in UTF-8.
 cp "$home/sent.bin" "$out/sent.bin"
