@@ -177,6 +177,7 @@ TMapPanel::TMapPanel(Client& client, QWidget* parent) : QWidget(parent), client_
   Label8 = new QLabel(Panel2);
   Label8->setObjectName("Label8");
   Label8->setMinimumWidth(10);
+  top->setSpacing(6);
   top->addWidget(Label36);
   top->addWidget(Label8, 1);
   map->addLayout(top);
@@ -472,6 +473,8 @@ void TMapPanel::DrawMap() {
 }
 
 void TMapPanel::FillRoomPanel() {
+  // The map was centred anew: no room is under the mouse until it moves.
+  Label8->clear();
   const RoomPanelData p = client_.map.RoomPanel();
   filling_ = true;
   if (!p.has_room) {
