@@ -27,9 +27,7 @@ void GuiHost::BusyIndicatorChanged(char c) {
 }
 
 void GuiHost::RefreshPanels() {
-  if (!form_) return;
-  // The map column's boxes; the other panels follow with their own parts.
-  form_->Panel1->RefreshMapControls();
+  if (form_) form_->RefreshPanels();
 }
 
 void GuiHost::QueryPanelChanged() {
@@ -45,6 +43,8 @@ void GuiHost::OutputWindow(const std::string& title, WindowRequest what, std::st
 void GuiHost::FocusCommandLine() {
   if (form_) form_->Edit1->setFocus();
 }
+
+std::string GuiHost::CommandLine() const { return form_ ? FromQString(form_->Edit1->text()) : std::string(); }
 
 void GuiHost::SetCommandLine(std::string_view text) {
   if (!form_) return;
@@ -121,11 +121,13 @@ void GuiHost::ShowEmulatorPanel() {
   if (form_) form_->ShowEmulatorPanel();
 }
 
-void GuiHost::OpenEntryEditor(EntryKind kind) {
-  // The editor shows this list when it opens; the query panel gives way.
-  if (!form_) return;
-  form_->EditorKind = kind;
-  form_->CloseQueryPanel();
+void GuiHost::OpenEntryEditor(EntryKind) {
+  // The model holds the list; the query panel gives way to the editor.
+  if (form_) form_->OpenEntryEditor();
+}
+
+void GuiHost::ApplyInterfaceSettings() {
+  if (form_) form_->ApplyInterfaceSettings();
 }
 
 void GuiHost::ClearSelection(TerminalId id) {

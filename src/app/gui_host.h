@@ -29,6 +29,7 @@ class GuiHost : public QtHost {
   void FocusMainWindow() override;
   void ShowEmulatorPanel() override;
   void OpenEntryEditor(EntryKind kind) override;
+  void ApplyInterfaceSettings() override;
   void ClearSelection(TerminalId id) override;
   void SetSecretInput(bool on) override;
   void CompletionDue() override;
@@ -47,6 +48,7 @@ class GuiHost : public QtHost {
   void OutputWindow(const std::string& title, WindowRequest what, std::string_view text) override;
   void FocusCommandLine() override;
   void SetCommandLine(std::string_view text) override;
+  std::string CommandLine() const override;
 
   // The map column.
   void RedrawMap() override;

@@ -19,6 +19,8 @@
 #include "stats/popup_text.h"
 #include "stats/stats_database.h"
 #include "text/cp1251.h"
+#include "ui/designer.h"
+#include "ui/interface_apply.h"
 
 namespace tarnel {
 
@@ -81,7 +83,7 @@ void TMainForm::BuildLayout() {
   Panel15->FocusCommandLine = [this] { Edit1->setFocus(); };
   Panel15->TabChanging = [this] {
     if (Panel17->isVisible()) ScrollBar1->setValue(1);
-    if (Panel9) Panel9->hide();
+    HideEntryEditor();
   };
   Panel15->LayOut = [this] { LayOutQueryPanel(); };
   connect(Splitter3, &QSplitter::splitterMoved, this, [this] {
@@ -94,6 +96,15 @@ void TMainForm::BuildLayout() {
   column_split_ = new QSplitter(Qt::Vertical, Splitter3);
   column_split_->setChildrenCollapsible(false);
   column_split_->setHandleWidth(3);
+
+  // The entry editor, over the terminal while it is open.
+  Panel9 = new TEntryEditor(client_, KeyNames, column_split_);
+  Panel9->hide();
+  Panel9->OnClose = [this](bool emulator_too) {
+    Edit1->setFocus();
+    if (emulator_too) Panel8->hide();
+    FitTerminal();
+  };
 
   // The history view: a second terminal over the history, with its scroll bar.
   Panel17 = new QWidget(column_split_);
@@ -115,10 +126,12 @@ void TMainForm::BuildLayout() {
   Panel5->setObjectName("Panel5");
   EmulVT1 = new TEmulVT(Panel5, &client_.main_screen);
   EmulVT1->setObjectName("EmulVT1");
+  column_split_->addWidget(Panel9);
   column_split_->addWidget(Panel17);
   column_split_->addWidget(Panel5);
   column_split_->setStretchFactor(0, 2);
-  column_split_->setStretchFactor(1, 1);
+  column_split_->setStretchFactor(1, 2);
+  column_split_->setStretchFactor(2, 1);
 
   for (TEmulVT* vt : {EmulVT1, EmulVT2}) {
     vt->SetBackColor(0);
@@ -127,6 +140,7 @@ void TMainForm::BuildLayout() {
     vt->SetLocalEcho(true);
     vt->SetAutoRepaint(false);
     vt->SetTerminalFont(TerminalFont(13));
+    vt->setFont(TerminalFont(13));  // where the interface settings read it
     vt->SetLineHeight(15);
     vt->SetCharWidth(8);
     // Clicking a terminal never takes the focus from the command line.
@@ -177,16 +191,11 @@ void TMainForm::BuildLayout() {
   connect(Button1, &QPushButton::clicked, this, [this] {
     Edit1->setFocus();
     HideEmulatorPanel();
-    if (Panel9) Panel9->hide();
+    HideEntryEditor();
     FitTerminal();
   });
   connect(Button9, &QPushButton::clicked, this, &TMainForm::Button9Click);
   Edit2->installEventFilter(this);
-
-  // The entry editor's panel; filled by the editor.
-  Panel9 = new QWidget(column);
-  Panel9->setObjectName("Panel9");
-  Panel9->hide();
 
   // The command line with the busy indicator left of it.
   Panel10 = new QWidget(column);
@@ -220,7 +229,6 @@ void TMainForm::BuildLayout() {
   col->addWidget(Panel15->Panel14);
   col->addWidget(Splitter3, 1);
   col->addWidget(Panel8);
-  col->addWidget(Panel9);
   col->addWidget(Panel10);
 
   // The map column on the right, its width moved by Splitter2.
@@ -235,6 +243,9 @@ void TMainForm::BuildLayout() {
     Edit1->setCursorPosition(Edit1->text().size());
     Edit1->setFocus();
   };
+  Panel7 = new TWorkbench(client_, Panel1);
+  Panel7->FocusCommandLine = [this] { Edit1->setFocus(); };
+  Panel1->AddBelow(Panel7, 1);
   Splitter2->addWidget(column);
   Splitter2->addWidget(Panel1);
   Splitter2->setStretchFactor(0, 1);
@@ -264,6 +275,39 @@ void TMainForm::Splitter2Moved() {
   client_.RefreshPanels();
 }
 
+void TMainForm::RefreshPanels() {
+  // The editor grid; the group boxes without their handlers; the
+  // workbench; "REC" with its handler.
+  if (Panel9->isVisible()) Panel9->ShowModel();
+  Panel1->RefreshMapControls();
+  Panel7->ShowGroupBox();
+  Panel7->ShowModel();
+  Panel1->RefreshRecording();
+}
+
+void TMainForm::OpenEntryEditor() {
+  CloseQueryPanel();
+  const bool was_visible = Panel9->isVisible();
+  Panel9->show();
+  Panel9->ShowModel();
+  Panel9->Opened();
+  if (!was_visible) {
+    // The editor takes most of the column; the terminal keeps the rest.
+    QList<int> sizes = column_split_->sizes();
+    const int total = column_split_->height();
+    const int history = Panel17->isVisible() ? total / 3 : 0;
+    sizes = {total * 2 / 3 - history, history, total - total * 2 / 3};
+    column_split_->setSizes(sizes);
+  }
+  Edit1->setFocus();
+  FitTerminal();
+}
+
+void TMainForm::HideEntryEditor() {
+  client_.editor.Close();
+  Panel9->hide();
+}
+
 void TMainForm::RebuildWindowsMenu() {
   WindowsMenu->clear();
   for (const auto& [title, window] : OutputWindows) {
@@ -278,6 +322,7 @@ void TMainForm::OutputWindowRequest(const std::string& title, Host::WindowReques
     if (HasOutputWindow(title)) return;
     auto window = std::make_unique<TForm1>(client_, title, EmulVT1->font());
     TForm1* w = window.get();
+    ApplyTerminalLook(*EmulVT1, *w);
     w->FocusCommandLine = [this] {
       activateWindow();
       Edit1->setFocus();
@@ -367,7 +412,10 @@ void TMainForm::BuildMenu() {
   settings->addSeparator();
   QAction* designer = settings->addAction(Ru("Интерфейс..."_cp));
   designer->setObjectName("designer");
-  designer->setEnabled(false);  // the interface designer comes with its own window
+  connect(designer, &QAction::triggered, this, [this] {
+    if (RunInterfaceDesigner(client_, this)) ApplyInterfaceSettings();
+    Edit1->setFocus();
+  });
 
   QMenu* help = menuBar()->addMenu(Ru("Помощь"_cp));
   MenuCommand(help, Ru("Справка..."_cp), "/man", false);
@@ -393,6 +441,8 @@ void TMainForm::BuildMenu() {
 }
 
 void TMainForm::FormCreate(const std::vector<std::string>& args) {
+  // The look as built, before TARNEL.ini changes it.
+  BuildInterfaceDefaults(client_, *this, *EmulVT1);
   client_.Create(args);
 }
 
@@ -493,6 +543,19 @@ void TMainForm::Button9Click() {
   Edit2->setFocus();
   const std::string name = host_.AskOpenFileName(std::string("Все файлы|*.*"_cp));
   if (!name.empty()) EmulatorLoadFile(client_, name);
+}
+
+// Interface settings ------------------------------------------------------
+
+void TMainForm::ApplyInterfaceSettings() {
+  tarnel::ApplyInterfaceSettings(client_, *this, *EmulVT1, *EmulVT2);
+  for (const auto& [title, window] : OutputWindows) ApplyTerminalLook(*EmulVT1, *window);
+  // Before the first show the window fits its terminals once shown.
+  if (isVisible()) {
+    FitTerminal();
+    if (Panel17->isVisible()) FitHistoryView();
+  }
+  Panel1->DrawMap();
 }
 
 }  // namespace tarnel

@@ -21,9 +21,11 @@
 #include "interp/client.h"
 #include "ui/command_edit.h"
 #include "ui/emul_vt.h"
+#include "ui/entry_editor.h"
 #include "ui/map_view.h"
 #include "ui/output_window.h"
 #include "ui/query_panel.h"
+#include "ui/workbench.h"
 
 namespace tarnel {
 
@@ -52,7 +54,8 @@ class TMainForm : public QMainWindow {
   QSplitter* Splitter3 = nullptr;  // below the query panel
   QSplitter* Splitter2 = nullptr;  // between the terminal and the map column
   TMapPanel* Panel1 = nullptr;  // map column, with the room editor Panel11
-  QWidget* Panel9 = nullptr;    // entry editor
+  TEntryEditor* Panel9 = nullptr;  // entry editor, above the terminal
+  TWorkbench* Panel7 = nullptr;    // workbench, in the map column
   QWidget* Panel8 = nullptr;    // emulator panel
   QLineEdit* Edit2 = nullptr;
   QPushButton* Button1 = nullptr;
@@ -75,8 +78,10 @@ class TMainForm : public QMainWindow {
     std::function<void()> Centre;
     std::function<void()> TakeBack;        // the last recorded room
   } Map;
-  // The entry editor's list, as the last editor command chose it.
-  std::optional<EntryKind> EditorKind;
+  // The panels show the store anew (the steps after the core's own).
+  void RefreshPanels();
+  void OpenEntryEditor();
+  void HideEntryEditor();
 
   // Key handlers of the window and of the command line.
   bool FormKeyDown(QKeyEvent& e);
@@ -114,6 +119,10 @@ class TMainForm : public QMainWindow {
   void HideEmulatorPanel();
   void Edit2Enter();
   void Button9Click();
+
+  // The settings of TARNEL.ini on the terminals, the output windows and
+  // the registered controls.
+  void ApplyInterfaceSettings();
 
   void SetBusyIndicator(char c);
   void HideStatsPopup();

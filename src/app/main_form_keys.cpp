@@ -39,8 +39,9 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
         return true;
       }
     }
-    // The window sees every key first; the command line handles the rest
-    // itself.
+    // The window sees every key first (but a hotkey name being captured);
+    // the command line handles the rest itself.
+    if (Panel9->CapturesKeys(watched)) return false;
     if (FormKeyDown(*k)) return true;
     return false;
   }

@@ -57,4 +57,13 @@ std::string KeyName(TStringList& key_names, int code, bool ctrl, bool alt, bool 
   return name;
 }
 
+std::string EditorKeyName(TStringList& key_names, int code, bool ctrl, bool alt, bool shift) {
+  std::string name = KeyName(key_names, code, false, false, false);
+  if (name.empty()) return {};
+  if (ctrl) name = "Ctrl+" + name;
+  if (alt) name = "Alt+" + name;
+  if (shift) name = "Shift+" + name;
+  return name;
+}
+
 }  // namespace tarnel

@@ -23,5 +23,8 @@ TStringList BuildKeyNames();
 
 // The name of a key with its modifiers, or empty when the key has none.
 std::string KeyName(TStringList& key_names, int code, bool ctrl, bool alt, bool shift);
+// The same name as the entry editor writes it: the prefixes in the same
+// order, spelled "Ctrl+", "Alt+", "Shift+" (lookups ignore letter case).
+std::string EditorKeyName(TStringList& key_names, int code, bool ctrl, bool alt, bool shift);
 
 }  // namespace tarnel

@@ -41,6 +41,8 @@ void Client::RefreshPanels() {
   if (!caption.empty() && caption != host.Title()) host.SetTitle(caption);
   host.RedrawMap();
   store.PruneGroups();
+  if (editor.Visible) editor.Refresh(store);
+  workbench.Refresh(store);
   host.RefreshPanels();
 }
 

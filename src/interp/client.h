@@ -10,7 +10,10 @@
 #include "interp/host.h"
 #include "interp/interpreter.h"
 #include "mapper/map_model.h"
+#include "panels/entry_editor_model.h"
+#include "panels/interface_settings.h"
 #include "panels/query_model.h"
+#include "panels/workbench_model.h"
 #include "net/connection.h"
 #include "pipeline/display_filter.h"
 #include "pipeline/incoming.h"
@@ -38,12 +41,17 @@ class Client {
   TScreen history_screen;
   // TARNEL.ini
   TStringList settings;
+  // The look of the window as designed, for the interface designer.
+  InterfaceSettings interface;
   // The item stats database: item name "=" record text.
   TStringList StatsList;
   // The rooms of the map and its layout.
   MapModel map;
   // The chat tabs.
   QueryModel queries;
+  // The workbench and the entry editor.
+  WorkbenchModel workbench;
+  EntryEditorModel editor;
   // The built-in manual: topic "=" text, filled at its first use.
   TStringList ManualTexts;
 

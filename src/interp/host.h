@@ -58,8 +58,9 @@ class Host {
                                      std::string_view /*folder*/) {
     return save ? AskSaveFileName(filter) : AskOpenFileName(filter);
   }
-  // Chat tabs and output windows.  A host without windows (the console)
-  // says so, and their text goes to the main terminal instead.
+  // Chat tabs, output windows and the editor panels.  A host without
+  // windows (the console) says so, and their text goes to the main
+  // terminal instead.
   virtual bool HasPanelWindows() const { return false; }
   // The query model changed: the tabs and the panel show it anew.
   virtual void QueryPanelChanged() {}
@@ -72,6 +73,7 @@ class Host {
   // end.
   virtual void FocusCommandLine() {}
   virtual void SetCommandLine(std::string_view /*text*/) {}
+  virtual std::string CommandLine() const { return {}; }
 
   // Close the main window once the running commands have returned.
   virtual void RequestClose() {}
@@ -81,6 +83,9 @@ class Host {
   virtual void ShowEmulatorPanel() {}
   // The entry editor on the list of one kind.
   virtual void OpenEntryEditor(EntryKind /*kind*/) {}
+  // The interface designer: the settings of TARNEL.ini, just read, give
+  // the window its fonts and colours.
+  virtual void ApplyInterfaceSettings() {}
   // A terminal's mouse selection is dropped (its screen was cleared).
   virtual void ClearSelection(TerminalId /*id*/) {}
   // The server hides what is typed (a password): the command line shows

@@ -202,6 +202,8 @@ void CmdEditor(Client& c, const CommandCall& call) {
   };
   for (const auto& e : kEditors) {
     if (e.word != call.word) continue;
+    // A host without panels (the console) has no editor to open.
+    if (c.host.HasPanelWindows()) c.editor.Open(e.kind, c.store);
     c.host.OpenEntryEditor(e.kind);
     c.RefreshPanels();
     return;

@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <exception>
 #include <filesystem>
 
 #include "interp/client.h"
@@ -30,7 +31,14 @@ void Client::Create(const std::vector<std::string>& args) {
   host.StartTimer(TimerId::Second, 1000);
   std::string lastprofile;
   const std::string ini = SettingsPath();
-  if (text::FileExists(ini) && settings.LoadFromFile(ini)) lastprofile = settings.GetValue("lastprofile");
+  if (text::FileExists(ini) && settings.LoadFromFile(ini)) {
+    lastprofile = settings.GetValue("lastprofile");
+    // A look the window cannot take is no reason not to start.
+    try {
+      host.ApplyInterfaceSettings();
+    } catch (const std::exception&) {
+    }
+  }
   lastprofile = TrimRightBlanks(lastprofile);
   if (!lastprofile.empty())
     startup_command_ = "/loadprofile {" + lastprofile + "}";

@@ -232,6 +232,7 @@ TMapPanel::TMapPanel(Client& client, QWidget* parent) : QWidget(parent), client_
   ColourRecording(false);
 
   auto* below = new QWidget(Splitter1);
+  below_ = below;
   auto* below_layout = new QVBoxLayout(below);
   below_layout->setContentsMargins(0, 0, 0, 0);
   below_layout->setSpacing(1);
@@ -532,10 +533,26 @@ void TMapPanel::SetMapHeight(int height) {
 }
 
 void TMapPanel::RefreshMapControls() {
-  const bool recording = client_.store.VarOn("map._autograb");
-  CheckBox1->setChecked(recording);
-  ColourRecording(recording);
+  // The map group's box is set without running its handler.
   CheckBox3->setChecked(client_.store.GroupOn("map"));
+}
+
+void TMapPanel::RefreshRecording() {
+  // "REC" keeps its handler: when the setting turns it over, the click's
+  // commands run as if the player had clicked it.
+  const bool recording = client_.store.VarOn("map._autograb");
+  if (CheckBox1->isChecked() == recording) {
+    ColourRecording(recording);
+    return;
+  }
+  CheckBox1->setChecked(recording);
+  CheckBox1Click(recording);
+}
+
+void TMapPanel::AddBelow(QWidget* widget, int stretch) {
+  auto* layout = static_cast<QVBoxLayout*>(below_->layout());
+  // Before the closing stretch.
+  layout->insertWidget(layout->count() - 1, widget, stretch);
 }
 
 void TMapPanel::ColourRecording(bool on) { CheckBox1->setStyleSheet(ColourStyle(on ? 0x0000FF : 0x00FF00)); }

@@ -128,9 +128,12 @@ class TMapPanel : public QWidget {
   // One step of the slider within its range (Ctrl with plus or minus).
   void ZoomStep(int step);
   void SetMapHeight(int height);
-  // The check boxes show the store: "REC" from map._autograb, the map
-  // group's box from group.map.
+  // The check boxes show the store: the map group's box from group.map,
+  // "REC" from map._autograb.
   void RefreshMapControls();
+  void RefreshRecording();
+  // A panel of the column below the room editor (the workbench).
+  void AddBelow(QWidget* widget, int stretch);
   // "E" (and Esc in the editor): the editor shown or hidden.
   void ToggleEditor();
 
@@ -151,6 +154,7 @@ class TMapPanel : public QWidget {
   int FocusedExitField() const;
 
   Client& client_;
+  QWidget* below_ = nullptr;
   QLineEdit* exits_[6] = {};  // by direction w, n, e, s, u, d
   bool filling_ = false;
 };

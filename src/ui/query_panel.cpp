@@ -23,8 +23,13 @@ using namespace literals;
 TQueryPanel::TQueryPanel(Client& client, QWidget* strip_parent, QWidget* parent)
     : QWidget(parent), client_(client) {
   setObjectName("Panel15");
+  // The panels have their own background: the window around them is black.
+  setAutoFillBackground(true);
+  setPalette(QApplication::palette());
   Panel14 = new QWidget(strip_parent);
   Panel14->setObjectName("Panel14");
+  Panel14->setAutoFillBackground(true);
+  Panel14->setPalette(QApplication::palette());
   auto* strip = new QHBoxLayout(Panel14);
   strip->setContentsMargins(0, 0, 0, 0);
   TabControl1 = new QTabBar(Panel14);

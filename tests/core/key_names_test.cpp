@@ -18,6 +18,11 @@ TEST(KeyNames, EightyOneKeysAndPrefixesInTheirOrder) {
   // Arrows, Enter, Escape and the modifiers have no name.
   for (int code : {13, 27, 37, 38, 39, 40, 16, 17, 18, 32, 8, 0})
     EXPECT_EQ(KeyName(names, code, true, false, false), "") << code;
+  // The entry editor writes the same order in mixed case: Ctrl+Shift+F5
+  // pressed is "Shift+Ctrl+F5", which the lookup finds as SHIFT+CTRL+F5.
+  EXPECT_EQ(EditorKeyName(names, 116, true, false, true), "Shift+Ctrl+F5");
+  EXPECT_EQ(EditorKeyName(names, 112, true, true, true), "Shift+Alt+Ctrl+F1");
+  EXPECT_EQ(EditorKeyName(names, 13, true, false, false), "");
 }
 
 }  // namespace
