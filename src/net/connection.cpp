@@ -74,7 +74,14 @@ std::string Connection::WireLine(std::string_view line) const {
   return out;
 }
 
-void Connection::SendText(std::string_view line) { Send(WireLine(line)); }
+void Connection::SendText(std::string_view line) {
+  charset_.Select(client_.store.Var("global._charset"));
+  if (!charset_.Active()) {
+    Send(WireLine(line));
+    return;
+  }
+  Send(WireLine(charset_.Encode(line)));
+}
 
 void Connection::Send(std::string_view bytes) {
   try {
@@ -86,6 +93,7 @@ void Connection::Send(std::string_view bytes) {
 void Connection::ResetDecoders() {
   MccpReset(mccp_);
   telnet_.Reset();
+  charset_.Reset();
   NoteServerEcho();
 }
 
@@ -143,6 +151,7 @@ void Connection::OnDisconnected() {
   std::string rest;
   if (!mccp_.held.empty() && mccp_.mode == 0) rest = telnet_.Pass(mccp_.held);
   rest += telnet_.Flush();
+  if (charset_.Active()) rest = charset_.Decode(rest);
   ResetDecoders();
   state_ = State::Disconnected;
   if (!rest.empty()) client_.incoming.ProcessIncoming(rest);
@@ -215,6 +224,11 @@ void Connection::Deliver(std::string_view text) {
   const std::string answers = telnet_.TakeAnswers();
   if (!answers.empty() && Active()) Send(answers);
   NoteServerEcho();
+  charset_.Select(client_.store.Var("global._charset"));
+  if (charset_.Active()) {
+    client_.incoming.ProcessIncoming(charset_.Decode(plain));
+    return;
+  }
   client_.incoming.ProcessIncoming(plain);
 }
 

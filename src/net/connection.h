@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "net/charset.h"
 #include "net/mccp.h"
 #include "net/telnet_pass.h"
 
@@ -74,6 +75,8 @@ class Connection {
   int port_ = 0;
   MccpState mccp_;
   TelnetPass telnet_;
+  // The server's encoding, by global._charset.
+  CharsetConverter charset_;
   bool secret_input_ = false;
 };
 

@@ -59,6 +59,7 @@ TInterfaceDesigner::TInterfaceDesigner(Client& client, QWidget* parent)
   ObjectList = new QListWidget(this);
   ObjectList->setObjectName("ObjectList");
   ObjectList->setFixedWidth(150);
+  ObjectList->setMinimumHeight(280);
   body->addWidget(ObjectList);
 
   auto* right = new QVBoxLayout;
@@ -87,6 +88,8 @@ TInterfaceDesigner::TInterfaceDesigner(Client& client, QWidget* parent)
   FontButton = new QPushButton("...", FontPanel);
   FontButton->setObjectName("FontButton");
   FontButton->setFixedWidth(30);
+  // Enter in a field opens nothing.
+  FontButton->setAutoDefault(false);
   SizeEdit = edit(FontPanel, "SizeEdit", 60);
   font->addWidget(new QLabel(Ru("Шрифт:"_cp), FontPanel), 0, 0);
   font->addWidget(FontEdit, 0, 1);

@@ -157,6 +157,21 @@ TEST(SocketTest, SequencesCutAcrossReadsAreStillUnderstood) {
   EXPECT_EQ(c.host.main.find('\x01'), std::string::npos);
 }
 
+TEST(SocketTest, AUtf8ServerIsReadAndAnsweredInItsOwnEncoding) {
+  // Every byte in a read of its own, so letters are cut wherever they can be.
+  const std::string hello = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82";  // "Привет"
+  TestServer server("chunk 1\nline " + hello + ", \xD0\xB3\xD0\xB5\xD1\x80\xD0\xBE\xD0\xB9 \xE2\x99\xA5\n"
+                    "expect " + hello + "\\r\nclose\n");
+  NetClient c;
+  c.client.store.Variables().SetValue("global._charset", "utf-8");
+  c.AddTrigger("default.^Привет, герой ?$=Привет"_cp);
+  c.Connect(server.Port());
+  ASSERT_TRUE(c.WaitForDisconnect());
+  EXPECT_EQ(server.Wait(), hello + "\r");
+  EXPECT_TRUE(server.Succeeded()) << server.Diagnostics();
+  EXPECT_NE(c.host.main.find("Привет, герой ?\r\n"_cp), std::string::npos) << Render(c.host.main);
+}
+
 TEST(SocketTest, ReadBoundariesChangeNothingOnScreen) {
   const std::string story = "offer compress2\nexpect {IAC}{DO}{COMPRESS2}\n" + std::string(kStory) +
                             "start compress2\n" + kStory + "end compress\n" + kStory + "close\n";

@@ -196,8 +196,9 @@ TEST_F(DesignerTest, EveryRegisteredControlTakesItsFontAndColours) {
   }
   form_->ApplyInterfaceSettings();
   // The grid's fixed cells take the colour of the panel above it.
-  if (auto* grid = form_->findChild<QTableView*>("StringGrid1"))
+  if (auto* grid = form_->findChild<QTableView*>("StringGrid1")) {
     EXPECT_EQ(grid->horizontalHeader()->palette().color(QPalette::Button), colours["panels"]);
+  }
   // Each control is grabbed once its panel is open.
   std::set<std::string> found, seen;
   auto grab_visible = [&] {
@@ -270,6 +271,15 @@ TEST_F(DesignerTest, TheDialogShowsTheEditingCopyObjectByObject) {
   SelectObject(*d, "terminal");
   SelectObject(*d, "commandline");
   EXPECT_EQ(d->ColorEdit->text(), "0000A0");
+  // Enter in a field neither opens the font dialog nor closes this one.
+  int fonts = 0;
+  d->PickFont = [&fonts](const QFont&) {
+    ++fonts;
+    return std::nullopt;
+  };
+  QTest::keyClick(d->SizeEdit, Qt::Key_Return);
+  EXPECT_EQ(fonts, 0);
+  EXPECT_TRUE(d->isVisible());
   // The current settings are untouched until saved.
   EXPECT_EQ(client_->settings.GetValue("commandline._font_size"), "");
   EXPECT_EQ(d->size(), d->minimumSize());
