@@ -18,8 +18,8 @@ const std::vector<InterfaceElement>& InterfaceRegistry() {
     };
     add("commandline", {"Edit1"});
     add("property_grid", {"StringGrid1"});
-    add("property_edit", {"Edit2", "Edit3", "Edit4", "Edit5", "Edit6", "Edit7", "Edit8", "Edit9", "Edit10",
-                          "Edit11", "Edit12", "Edit13", "Edit16", "Edit17", "Edit18"});
+    add("property_edit", {"Edit2", "Edit3", "Edit4", "Edit5", "Edit6", "Edit7", "Edit8", "Edit9",
+                          "Edit10", "Edit11", "Edit12", "Edit13", "Edit16", "Edit17", "Edit18"});
     add("property_panel", {"Panel12", "Panel11"});
     add("panels", {"Panel13", "Label7", "Panel7", "Label8"});
     add("labels", {"Edit14", "Label11", "Label12", "Label36", "Label1", "Label2"});
@@ -102,7 +102,8 @@ void AddControlDefaults(TStringList& defaults, std::string_view element, Control
   defaults.SetValue(KeyOf(element, "_font"), look.font);
   defaults.SetValue(KeyOf(element, "_font_size"), std::to_string(look.font_size));
   defaults.SetValue(KeyOf(element, "_font_color"), ColourText(look.font_color));
-  if (kind != ControlKind::Button) defaults.SetValue(KeyOf(element, "_color"), ColourText(look.color));
+  if (kind != ControlKind::Button)
+    defaults.SetValue(KeyOf(element, "_color"), ColourText(look.color));
 }
 
 TerminalLook TerminalAfterSettings(const TStringList& settings, TerminalLook t) {
@@ -110,26 +111,33 @@ TerminalLook TerminalAfterSettings(const TStringList& settings, TerminalLook t) 
   // profile alone, or colours saved for one element) leave it as designed:
   // the cell would otherwise follow the font size.
   bool any = false;
-  for (const char* key : {"terminal._font", "terminal._font_size", "terminal._font_width", "terminal._font_height"})
+  for (const char* key :
+       {"terminal._font", "terminal._font_size", "terminal._font_width", "terminal._font_height"})
     any = any || settings.IndexOfName(key) >= 0;
   if (!any) return t;
   const std::string font = settings.GetValue("terminal._font");
   if (!font.empty()) t.font = font;
-  if (const auto size = FontSize(settings.GetValue("terminal._font_size")); size && *size > 7) t.font_size = *size;
-  if (const auto w = CellSize(settings.GetValue("terminal._font_width"), t.font_size)) t.char_width = *w;
-  if (const auto h = CellSize(settings.GetValue("terminal._font_height"), 2 * t.font_size)) t.line_height = *h;
+  if (const auto size = FontSize(settings.GetValue("terminal._font_size")); size && *size > 7)
+    t.font_size = *size;
+  if (const auto w = CellSize(settings.GetValue("terminal._font_width"), t.font_size))
+    t.char_width = *w;
+  if (const auto h = CellSize(settings.GetValue("terminal._font_height"), 2 * t.font_size))
+    t.line_height = *h;
   return t;
 }
 
-ControlChange ControlSettings(const TStringList& settings, std::string_view element, ControlKind kind) {
+ControlChange ControlSettings(const TStringList& settings, std::string_view element,
+                              ControlKind kind) {
   ControlChange c;
   if (kind == ControlKind::Other) return c;
   const std::string font = settings.GetValue(KeyOf(element, "_font"));
   if (!font.empty()) c.font = font;
-  if (const auto size = FontSize(settings.GetValue(KeyOf(element, "_font_size"))); size && *size > 7)
+  if (const auto size = FontSize(settings.GetValue(KeyOf(element, "_font_size")));
+      size && *size > 7)
     c.font_size = *size;
   c.font_color = ReadColour(settings.GetValue(KeyOf(element, "_font_color")));
-  if (kind != ControlKind::Button) c.color = ReadColour(settings.GetValue(KeyOf(element, "_color")));
+  if (kind != ControlKind::Button)
+    c.color = ReadColour(settings.GetValue(KeyOf(element, "_color")));
   return c;
 }
 
@@ -183,15 +191,12 @@ bool InterfaceEditor::Accepts(Field field, char c) {
   if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
   const bool digit = c >= '0' && c <= '9';
   switch (field) {
-    case Field::Font:
-      return true;
+    case Field::Font: return true;
     case Field::Size:
     case Field::Width:
-    case Field::Height:
-      return digit;
+    case Field::Height: return digit;
     case Field::Color:
-    case Field::FontColor:
-      return digit || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+    case Field::FontColor: return digit || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
   }
   return true;
 }
@@ -210,7 +215,9 @@ std::optional<std::uint32_t> InterfaceEditor::Store(Field field, std::string_vie
   return colour;
 }
 
-std::uint32_t InterfaceEditor::Swatch(Field field) const { return swatches_[field == Field::Color ? 0 : 1]; }
+std::uint32_t InterfaceEditor::Swatch(Field field) const {
+  return swatches_[field == Field::Color ? 0 : 1];
+}
 
 void InterfaceEditor::SetSwatch(Field field, std::uint32_t colour) {
   swatches_[field == Field::Color ? 0 : 1] = colour & 0xFFFFFFu;
@@ -218,7 +225,8 @@ void InterfaceEditor::SetSwatch(Field field, std::uint32_t colour) {
 
 void InterfaceEditor::Reset() {
   const TStringList& defaults = client_.interface.defaults;
-  for (int i = 0; i < defaults.Count(); ++i) copy_.SetValue(defaults.NameAt(i), defaults.ValueAt(i));
+  for (int i = 0; i < defaults.Count(); ++i)
+    copy_.SetValue(defaults.NameAt(i), defaults.ValueAt(i));
 }
 
 bool InterfaceEditor::Save() {

@@ -83,7 +83,8 @@ void AddControlDefaults(TStringList& defaults, std::string_view element, Control
 // of the terminal's keys leave the terminal as it is.
 TerminalLook TerminalAfterSettings(const TStringList& settings, TerminalLook current);
 // What the settings of an element change on one of its controls.
-ControlChange ControlSettings(const TStringList& settings, std::string_view element, ControlKind kind);
+ControlChange ControlSettings(const TStringList& settings, std::string_view element,
+                              ControlKind kind);
 
 // The client's part: the defaults list, filled once at start-up.  The
 // current settings themselves are Client::settings.

@@ -23,14 +23,17 @@ namespace {
 
 QString Ru(std::string_view cp1251) { return ToQString(cp1251); }
 
-QColor FromBgr(std::uint32_t bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
+QColor FromBgr(std::uint32_t bgr) {
+  return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
+}
 
 std::uint32_t ToBgr(const QColor& c) {
   return static_cast<std::uint32_t>(c.red()) | static_cast<std::uint32_t>(c.green()) << 8 |
          static_cast<std::uint32_t>(c.blue()) << 16;
 }
 
-constexpr Field kFields[] = {Field::Font, Field::Size, Field::Width, Field::Height, Field::Color, Field::FontColor};
+constexpr Field kFields[] = {Field::Font,   Field::Size,  Field::Width,
+                             Field::Height, Field::Color, Field::FontColor};
 
 }  // namespace
 
@@ -156,7 +159,8 @@ TInterfaceDesigner::TInterfaceDesigner(Client& client, QWidget* parent)
   PaintSwatch(Field::Color);
   PaintSwatch(Field::FontColor);
   for (Field f : kFields)
-    connect(FieldEdit(f), &QLineEdit::textChanged, this, [this, f](const QString& text) { FieldChanged(f, text); });
+    connect(FieldEdit(f), &QLineEdit::textChanged, this,
+            [this, f](const QString& text) { FieldChanged(f, text); });
   connect(ObjectList, &QListWidget::currentRowChanged, this, [this](int row) {
     if (row < 0) return;
     model_->Select(row);
@@ -180,18 +184,12 @@ TInterfaceDesigner::~TInterfaceDesigner() = default;
 
 QLineEdit* TInterfaceDesigner::FieldEdit(Field field) const {
   switch (field) {
-    case Field::Font:
-      return FontEdit;
-    case Field::Size:
-      return SizeEdit;
-    case Field::Width:
-      return WidthEdit;
-    case Field::Height:
-      return HeightEdit;
-    case Field::Color:
-      return ColorEdit;
-    case Field::FontColor:
-      return FontColorEdit;
+    case Field::Font: return FontEdit;
+    case Field::Size: return SizeEdit;
+    case Field::Width: return WidthEdit;
+    case Field::Height: return HeightEdit;
+    case Field::Color: return ColorEdit;
+    case Field::FontColor: return FontColorEdit;
   }
   return FontEdit;
 }
@@ -223,7 +221,8 @@ void TInterfaceDesigner::PaintSwatch(Field field) {
 void TInterfaceDesigner::ChooseFont() {
   QFont initial = font();
   if (!FontEdit->text().isEmpty()) initial.setFamily(FontEdit->text());
-  if (const auto size = ReadSettingInteger(FromQString(SizeEdit->text())); size && *size > 0 && *size <= kMaxFontSize)
+  if (const auto size = ReadSettingInteger(FromQString(SizeEdit->text()));
+      size && *size > 0 && *size <= kMaxFontSize)
     initial.setPointSize(*size);
   const std::optional<QFont> chosen = PickFont ? PickFont(initial) : std::nullopt;
   if (!chosen) return;
@@ -259,7 +258,8 @@ void TInterfaceDesigner::SaveClicked() {
 }
 
 bool TInterfaceDesigner::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::MouseButtonRelease && (watched == ColorSwatch || watched == FontColorSwatch)) {
+  if (event->type() == QEvent::MouseButtonRelease &&
+      (watched == ColorSwatch || watched == FontColorSwatch)) {
     if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
       ChooseColour(watched == ColorSwatch ? Field::Color : Field::FontColor);
     return true;

@@ -23,7 +23,9 @@ namespace tarnel {
 
 namespace {
 
-QColor FromBgr(std::uint32_t bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
+QColor FromBgr(std::uint32_t bgr) {
+  return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
+}
 
 std::uint32_t ToBgr(const QColor& c) {
   return static_cast<std::uint32_t>(c.red()) | static_cast<std::uint32_t>(c.green()) << 8 |
@@ -39,34 +41,33 @@ int PointSize(const QFont& font) {
 QPalette::ColorRole TextRole(ControlKind kind) {
   switch (kind) {
     case ControlKind::Label:
-    case ControlKind::Panel:
-      return QPalette::WindowText;
-    case ControlKind::Button:
-      return QPalette::ButtonText;
-    default:
-      return QPalette::Text;
+    case ControlKind::Panel: return QPalette::WindowText;
+    case ControlKind::Button: return QPalette::ButtonText;
+    default: return QPalette::Text;
   }
 }
 
 QPalette::ColorRole BackRole(ControlKind kind) {
   switch (kind) {
     case ControlKind::Label:
-    case ControlKind::Panel:
-      return QPalette::Window;
-    case ControlKind::Button:
-      return QPalette::Button;
-    default:
-      return QPalette::Base;
+    case ControlKind::Panel: return QPalette::Window;
+    case ControlKind::Button: return QPalette::Button;
+    default: return QPalette::Base;
   }
 }
 
 ControlKind KindByName(const QString& name) {
   static const std::pair<const char*, ControlKind> kNames[] = {
-      {"TLabel", ControlKind::Label},         {"TButton", ControlKind::Button},
-      {"TMemo", ControlKind::Memo},           {"TEdit", ControlKind::Edit},
-      {"tmyedit", ControlKind::Edit},         {"TPanel", ControlKind::Panel},
-      {"TStringGrid", ControlKind::Grid},     {"tmygrid", ControlKind::Grid},
-      {"TCheckListBox", ControlKind::CheckListBox}, {"TListBox", ControlKind::ListBox},
+      {"TLabel", ControlKind::Label},
+      {"TButton", ControlKind::Button},
+      {"TMemo", ControlKind::Memo},
+      {"TEdit", ControlKind::Edit},
+      {"tmyedit", ControlKind::Edit},
+      {"TPanel", ControlKind::Panel},
+      {"TStringGrid", ControlKind::Grid},
+      {"tmygrid", ControlKind::Grid},
+      {"TCheckListBox", ControlKind::CheckListBox},
+      {"TListBox", ControlKind::ListBox},
       {"TMouseSensitivelistbox", ControlKind::ListBox}};
   for (const auto& [n, k] : kNames)
     if (name == QLatin1String(n)) return k;
@@ -75,13 +76,15 @@ ControlKind KindByName(const QString& name) {
 
 QWidget* FindControl(QWidget& window, std::string_view name) {
   if (name.empty()) return nullptr;
-  return window.findChild<QWidget*>(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+  return window.findChild<QWidget*>(
+      QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
 }
 
 // Colours on a widget whose own style sheet would hide a palette change:
 // one rule for its name after the sheet it was built with, holding the
 // colours set so far.
-void SetSheetColours(QWidget& w, const std::optional<QColor>& text, const std::optional<QColor>& back) {
+void SetSheetColours(QWidget& w, const std::optional<QColor>& text,
+                     const std::optional<QColor>& back) {
   if (!w.property("designSheet").isValid()) w.setProperty("designSheet", w.styleSheet());
   if (text) w.setProperty("sheetTextColour", *text);
   if (back) w.setProperty("sheetBackColour", *back);
@@ -90,10 +93,12 @@ void SetSheetColours(QWidget& w, const std::optional<QColor>& text, const std::o
     rule += QString(" color: %1;").arg(t.value<QColor>().name());
   if (const QVariant b = w.property("sheetBackColour"); b.isValid())
     rule += QString(" background: %1;").arg(b.value<QColor>().name());
-  w.setStyleSheet(w.property("designSheet").toString() + QString("\n#%1 {%2 }").arg(w.objectName(), rule));
+  w.setStyleSheet(w.property("designSheet").toString() +
+                  QString("\n#%1 {%2 }").arg(w.objectName(), rule));
 }
 
-void SetColours(QWidget& w, ControlKind kind, const std::optional<QColor>& text, const std::optional<QColor>& back) {
+void SetColours(QWidget& w, ControlKind kind, const std::optional<QColor>& text,
+                const std::optional<QColor>& back) {
   if (!text && !back) return;
   QPalette p = w.palette();
   if (text) p.setColor(TextRole(kind), *text);
@@ -108,8 +113,10 @@ void SetColours(QWidget& w, ControlKind kind, const std::optional<QColor>& text,
     area->viewport()->setPalette(v);
   }
   // Labels and panels paint their background only when asked to.
-  if (back && (kind == ControlKind::Label || kind == ControlKind::Panel)) w.setAutoFillBackground(true);
-  if (!w.styleSheet().isEmpty() || w.property("designSheet").isValid()) SetSheetColours(w, text, back);
+  if (back && (kind == ControlKind::Label || kind == ControlKind::Panel))
+    w.setAutoFillBackground(true);
+  if (!w.styleSheet().isEmpty() || w.property("designSheet").isValid())
+    SetSheetColours(w, text, back);
 }
 
 // The fixed cells of the property grid in the colour of Panel13.
@@ -119,8 +126,9 @@ void ColourFixedCells(QWidget& window) {
   if (grid == nullptr || panel == nullptr) return;
   const QColor colour = FromBgr(ReadControlLook(*panel, ControlKindOf(*panel)).color);
   // The headers, and the grid's own button colour its fixed column takes.
-  for (QWidget* fixed : {static_cast<QWidget*>(grid->horizontalHeader()), static_cast<QWidget*>(grid->verticalHeader()),
-                         static_cast<QWidget*>(grid)}) {
+  for (QWidget* fixed :
+       {static_cast<QWidget*>(grid->horizontalHeader()),
+        static_cast<QWidget*>(grid->verticalHeader()), static_cast<QWidget*>(grid)}) {
     QPalette p = fixed->palette();
     p.setColor(QPalette::Button, colour);
     if (fixed != grid) p.setColor(QPalette::Window, colour);
@@ -136,10 +144,12 @@ void Repaint(QWidget& window) {
 }  // namespace
 
 ControlKind ControlKindOf(const QWidget& w) {
-  if (const QVariant named = w.property("interfaceKind"); named.isValid()) return KindByName(named.toString());
+  if (const QVariant named = w.property("interfaceKind"); named.isValid())
+    return KindByName(named.toString());
   if (qobject_cast<const QLabel*>(&w)) return ControlKind::Label;
   if (qobject_cast<const QPushButton*>(&w)) return ControlKind::Button;
-  if (qobject_cast<const QPlainTextEdit*>(&w) || qobject_cast<const QTextEdit*>(&w)) return ControlKind::Memo;
+  if (qobject_cast<const QPlainTextEdit*>(&w) || qobject_cast<const QTextEdit*>(&w))
+    return ControlKind::Memo;
   if (qobject_cast<const QLineEdit*>(&w)) return ControlKind::Edit;
   if (qobject_cast<const QTableView*>(&w)) return ControlKind::Grid;
   if (qobject_cast<const QListView*>(&w)) {
@@ -151,7 +161,8 @@ ControlKind ControlKindOf(const QWidget& w) {
   const QMetaObject* cls = w.metaObject();
   const char* base = cls->superClass() ? cls->superClass()->className() : "";
   for (const char* plain : {"QWidget", "QFrame"})
-    if (qstrcmp(cls->className(), plain) == 0 || qstrcmp(base, plain) == 0) return ControlKind::Panel;
+    if (qstrcmp(cls->className(), plain) == 0 || qstrcmp(base, plain) == 0)
+      return ControlKind::Panel;
   return ControlKind::Other;
 }
 
@@ -207,13 +218,15 @@ void BuildInterfaceDefaults(Client& client, QWidget& window, const TEmulVT& term
     QWidget* w = FindControl(window, pair.control);
     if (w == nullptr) continue;
     const ControlKind kind = ControlKindOf(*w);
-    if (kind != ControlKind::Other) AddControlDefaults(defaults, pair.element, kind, ReadControlLook(*w, kind));
+    if (kind != ControlKind::Other)
+      AddControlDefaults(defaults, pair.element, kind, ReadControlLook(*w, kind));
   }
   ColourFixedCells(window);
   Repaint(window);
 }
 
-void ApplyInterfaceSettings(const Client& client, QWidget& window, TEmulVT& terminal, TEmulVT& history) {
+void ApplyInterfaceSettings(const Client& client, QWidget& window, TEmulVT& terminal,
+                            TEmulVT& history) {
   const TerminalLook now = TerminalLookOf(terminal);
   const TerminalLook next = TerminalAfterSettings(client.settings, now);
   QFont font = terminal.font();

@@ -47,7 +47,8 @@ TerminalLook TerminalLookOf(const TEmulVT& terminal);
 void BuildInterfaceDefaults(Client& client, QWidget& window, const TEmulVT& terminal);
 // The current settings on the main terminal (the history view takes the
 // same) and on every registered control.
-void ApplyInterfaceSettings(const Client& client, QWidget& window, TEmulVT& terminal, TEmulVT& history);
+void ApplyInterfaceSettings(const Client& client, QWidget& window, TEmulVT& terminal,
+                            TEmulVT& history);
 // Another terminal takes the font and cell of the main one; an output
 // window fits its terminal anew.
 void ApplyTerminalLook(const TEmulVT& from, TEmulVT& to);

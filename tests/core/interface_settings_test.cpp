@@ -2,6 +2,8 @@
 // colour texts, the guarded conversions of the apply step, and the
 // designer dialog's model over a client's settings and a real TARNEL.ini.
 
+#include "panels/interface_settings.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -9,7 +11,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "panels/interface_settings.h"
 #include "test_host.h"
 
 namespace tarnel::test {
@@ -25,12 +26,13 @@ TEST(InterfaceRegistry, ElementsAndControlsInRegistrationOrder) {
     if (elements.empty() || elements.back() != e.element) elements.emplace_back(e.element);
     if (e.element == "property_edit") property_edit += std::string(e.control) + " ";
   }
-  EXPECT_EQ(elements, (std::vector<std::string>{"commandline", "property_grid", "property_edit", "property_panel",
-                                                "panels", "labels", "toolbox", "toolbox_panel", "map",
-                                                "map_extension", "query", "query_panel", "query_chatline",
-                                                "buttons"}));
-  EXPECT_EQ(property_edit, "Edit2 Edit3 Edit4 Edit5 Edit6 Edit7 Edit8 Edit9 Edit10 Edit11 Edit12 Edit13 Edit16 "
-                           "Edit17 Edit18 ");
+  EXPECT_EQ(elements, (std::vector<std::string>{"commandline", "property_grid", "property_edit",
+                                                "property_panel", "panels", "labels", "toolbox",
+                                                "toolbox_panel", "map", "map_extension", "query",
+                                                "query_panel", "query_chatline", "buttons"}));
+  EXPECT_EQ(property_edit,
+            "Edit2 Edit3 Edit4 Edit5 Edit6 Edit7 Edit8 Edit9 Edit10 Edit11 Edit12 Edit13 Edit16 "
+            "Edit17 Edit18 ");
   ASSERT_EQ(InterfaceRegistry().size(), 39u);
   EXPECT_EQ(InterfaceRegistry().front().control, "Edit1");
   EXPECT_EQ(InterfaceRegistry().back().control, "Button8");
@@ -49,13 +51,15 @@ TEST(InterfaceColours, WrittenAsBgrHexAndReadBackByIntegerConversion) {
   // Only the low 24 bits are written.
   EXPECT_EQ(ColourText(0x12FF0080u), "$FF0080");
   EXPECT_EQ(ColourDigits(0xA0), "0000A0");
-  for (std::uint32_t c : {0u, 0xA0u, 0x00FF00u, 0x123456u, 0xFFFFFFu}) EXPECT_EQ(ReadColour(ColourText(c)), c);
+  for (std::uint32_t c : {0u, 0xA0u, 0x00FF00u, 0x123456u, 0xFFFFFFu})
+    EXPECT_EQ(ReadColour(ColourText(c)), c);
 
   EXPECT_EQ(ReadColour("$a0"), 0xA0u);
   EXPECT_EQ(ReadColour("41120"), 41120u);
   EXPECT_EQ(ReadColour("$FFFFFFFF"), 0xFFFFFFu);
   EXPECT_EQ(ReadColour("-1"), 0xFFFFFFu);
-  for (const char* bad : {"", "$", "green", "$12G", "12 ", "$1FFFFFFFF"}) EXPECT_FALSE(ReadColour(bad)) << bad;
+  for (const char* bad : {"", "$", "green", "$12G", "12 ", "$1FFFFFFFF"})
+    EXPECT_FALSE(ReadColour(bad)) << bad;
   EXPECT_EQ(ReadSettingInteger("12"), 12);
   EXPECT_FALSE(ReadSettingInteger("99999999999"));
   EXPECT_FALSE(ReadSettingInteger("1.5"));
@@ -69,14 +73,16 @@ TEST(InterfaceDefaults, TerminalFirstThenEachElementWithTheLastControlsValues) {
   AddControlDefaults(d, "property_panel", ControlKind::Panel, {"Serif", 12, 0x000002, 0x00FF00});
   AddControlDefaults(d, "buttons", ControlKind::Button, {"Sans", 9, 0x112233, 0x445566});
   AddControlDefaults(d, "toolbox", ControlKind::Other, {"Sans", 9, 0, 0});
-  EXPECT_EQ(d.Text(),
-            "terminal._font=Fixed\r\nterminal._font_size=10\r\nterminal._font_width=8\r\n"
-            "terminal._font_height=15\r\nmap._color=$00A000\r\nmap._font_color=$00FF00\r\n"
-            "commandline._font=Mono\r\ncommandline._font_size=11\r\ncommandline._font_color=$FFFFFF\r\n"
-            "commandline._color=$000000\r\n"
-            "property_panel._font=Serif\r\nproperty_panel._font_size=12\r\nproperty_panel._font_color=$000002\r\n"
-            "property_panel._color=$00FF00\r\n"
-            "buttons._font=Sans\r\nbuttons._font_size=9\r\nbuttons._font_color=$112233\r\n");
+  EXPECT_EQ(
+      d.Text(),
+      "terminal._font=Fixed\r\nterminal._font_size=10\r\nterminal._font_width=8\r\n"
+      "terminal._font_height=15\r\nmap._color=$00A000\r\nmap._font_color=$00FF00\r\n"
+      "commandline._font=Mono\r\ncommandline._font_size=11\r\ncommandline._font_color=$FFFFFF\r\n"
+      "commandline._color=$000000\r\n"
+      "property_panel._font=Serif\r\nproperty_panel._font_size=12\r\nproperty_panel._font_color=$"
+      "000002\r\n"
+      "property_panel._color=$00FF00\r\n"
+      "buttons._font=Sans\r\nbuttons._font_size=9\r\nbuttons._font_color=$112233\r\n");
 }
 
 class TerminalSettings : public ::testing::Test {
@@ -89,8 +95,12 @@ class TerminalSettings : public ::testing::Test {
 };
 
 TEST_F(TerminalSettings, SizesOfSevenOrNoNumberLeaveTheFontSize) {
-  EXPECT_EQ(After({"terminal._font_size=7", "terminal._font_width=8", "terminal._font_height=15"}).font_size, 10);
-  EXPECT_EQ(After({"terminal._font_size=abc", "terminal._font_width=8", "terminal._font_height=15"}).font_size, 10);
+  EXPECT_EQ(After({"terminal._font_size=7", "terminal._font_width=8", "terminal._font_height=15"})
+                .font_size,
+            10);
+  EXPECT_EQ(After({"terminal._font_size=abc", "terminal._font_width=8", "terminal._font_height=15"})
+                .font_size,
+            10);
   EXPECT_EQ(After({"terminal._font_size=8"}).font_size, 8);
   EXPECT_EQ(After({"terminal._font_size=$0C"}).font_size, 12);
   EXPECT_EQ(After({"terminal._font_size=5000"}).font_size, 10);
@@ -98,7 +108,8 @@ TEST_F(TerminalSettings, SizesOfSevenOrNoNumberLeaveTheFontSize) {
 
 TEST_F(TerminalSettings, CellFromItsSettingsOrFromTheFontSize) {
   // 0, empty, missing and negative take the size: width once, height twice.
-  for (const char* w : {"terminal._font_width=0", "terminal._font_width=", "terminal._font_width=-4", "x=1"}) {
+  for (const char* w :
+       {"terminal._font_width=0", "terminal._font_width=", "terminal._font_width=-4", "x=1"}) {
     const TerminalLook t = After({"terminal._font_size=12", w, "terminal._font_height=0"});
     EXPECT_EQ(t.char_width, 12) << w;
     EXPECT_EQ(t.line_height, 24) << w;
@@ -116,8 +127,8 @@ TEST_F(TerminalSettings, CellFromItsSettingsOrFromTheFontSize) {
 }
 
 TEST_F(TerminalSettings, EachValueThatIsNoNumberSkipsOnlyItself) {
-  const TerminalLook t = After({"terminal._font=Courier", "terminal._font_size=x", "terminal._font_width=wide",
-                                "terminal._font_height=20"});
+  const TerminalLook t = After({"terminal._font=Courier", "terminal._font_size=x",
+                                "terminal._font_width=wide", "terminal._font_height=20"});
   EXPECT_EQ(t.font, "Courier");
   EXPECT_EQ(t.font_size, 10);
   EXPECT_EQ(t.char_width, 8);
@@ -157,8 +168,9 @@ TEST(ControlSettingsTest, EachKindTakesWhatItsTreatmentSets) {
 class InterfaceEditorTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("tarnel-interface-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = fs::temp_directory_path() /
+           ("tarnel-interface-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     host.dir = dir_.string();
@@ -192,7 +204,8 @@ TEST_F(InterfaceEditorTest, ObjectsPanelsAndFieldsFromTheEditingCopy) {
   c.settings.Add("commandline._color=$A0");
   c.settings.Add("commandline._font_color=00FF00");
   InterfaceEditor e(c);
-  EXPECT_EQ(e.Objects(), (std::vector<std::string>{"terminal", "map", "commandline", "property_edit", "buttons"}));
+  EXPECT_EQ(e.Objects(), (std::vector<std::string>{"terminal", "map", "commandline",
+                                                   "property_edit", "buttons"}));
   EXPECT_EQ(e.SelectedObject(), "terminal");
   EXPECT_TRUE(e.ShowsCellPanel());
   EXPECT_TRUE(e.ShowsFontPanel());
@@ -235,10 +248,14 @@ TEST_F(InterfaceEditorTest, ColourFieldsStoreWithDollarWhenTheyConvert) {
 }
 
 TEST_F(InterfaceEditorTest, FieldsTakeDigitsOrHexDigitsAndControlCharacters) {
-  for (char c : {'0', '9', '\b', '\x7f', '\x16'}) EXPECT_TRUE(InterfaceEditor::Accepts(Field::Size, c)) << int(c);
-  for (char c : {'a', 'F', '-', ' ', '$'}) EXPECT_FALSE(InterfaceEditor::Accepts(Field::Height, c)) << c;
-  for (char c : {'0', 'a', 'f', 'A', 'F', '\b'}) EXPECT_TRUE(InterfaceEditor::Accepts(Field::Color, c)) << c;
-  for (char c : {'g', 'G', '$', ' '}) EXPECT_FALSE(InterfaceEditor::Accepts(Field::FontColor, c)) << c;
+  for (char c : {'0', '9', '\b', '\x7f', '\x16'})
+    EXPECT_TRUE(InterfaceEditor::Accepts(Field::Size, c)) << int(c);
+  for (char c : {'a', 'F', '-', ' ', '$'})
+    EXPECT_FALSE(InterfaceEditor::Accepts(Field::Height, c)) << c;
+  for (char c : {'0', 'a', 'f', 'A', 'F', '\b'})
+    EXPECT_TRUE(InterfaceEditor::Accepts(Field::Color, c)) << c;
+  for (char c : {'g', 'G', '$', ' '})
+    EXPECT_FALSE(InterfaceEditor::Accepts(Field::FontColor, c)) << c;
   EXPECT_TRUE(InterfaceEditor::Accepts(Field::Font, ' '));
 }
 

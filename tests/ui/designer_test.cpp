@@ -2,10 +2,13 @@
 // dialog: defaults read from the widgets, settings that visibly change
 // them, and the dialog's fields, pickers, reset and save.
 
+#include "ui/designer.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
@@ -13,7 +16,6 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QCheckBox>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -26,7 +28,6 @@
 #include "app/main_form.h"
 #include "platform/qt_host.h"
 #include "text/cp1251.h"
-#include "ui/designer.h"
 #include "ui/interface_apply.h"
 #include "window_fixture.h"
 
@@ -123,7 +124,8 @@ TEST_F(DesignerTest, DefaultsAreTheWindowAsBuilt) {
   Start();
   const TStringList& d = client_->interface.defaults;
   EXPECT_EQ(d[0], "terminal._font=DejaVu Sans Mono");
-  EXPECT_EQ(d.GetValue("terminal._font_size"), std::to_string(QFontInfo(form_->EmulVT1->font()).pointSize()));
+  EXPECT_EQ(d.GetValue("terminal._font_size"),
+            std::to_string(QFontInfo(form_->EmulVT1->font()).pointSize()));
   EXPECT_EQ(d.GetValue("terminal._font_width"), "8");
   EXPECT_EQ(d.GetValue("terminal._font_height"), "15");
   EXPECT_EQ(d[4], "map._color=$00A000");
@@ -168,9 +170,10 @@ TEST_F(DesignerTest, TerminalRulesReachBothTerminalsAndEveryOutputWindow) {
 
 TEST_F(DesignerTest, TheFileReadAtStartColoursTheWindowVisibly) {
   // The command line has a style sheet, the map label a palette.
-  std::ofstream(dir_ / "TARNEL.ini") << "lastprofile=\r\ncommandline._color=$0000FF\r\n"
-                                        "commandline._font_color=$00FFFF\r\nlabels._color=$FF0000\r\n"
-                                        "labels._font_size=abc\r\nmap._font_size=30\r\n";
+  std::ofstream(dir_ / "TARNEL.ini")
+      << "lastprofile=\r\ncommandline._color=$0000FF\r\n"
+         "commandline._font_color=$00FFFF\r\nlabels._color=$FF0000\r\n"
+         "labels._font_size=abc\r\nmap._font_size=30\r\n";
   Start();
   EXPECT_EQ(MainColour(*form_->Edit1), "#ff0000");
   form_->Edit1->setText("IIII HHHH");
@@ -205,7 +208,8 @@ TEST_F(DesignerTest, EveryRegisteredControlTakesItsFontAndColours) {
     QApplication::processEvents();
     for (const InterfaceElement& e : InterfaceRegistry()) {
       if (e.control.empty()) continue;
-      QWidget* w = form_->findChild<QWidget*>(QString::fromLatin1(e.control.data(), e.control.size()));
+      QWidget* w =
+          form_->findChild<QWidget*>(QString::fromLatin1(e.control.data(), e.control.size()));
       if (w == nullptr) continue;  // a control still to come
       found.insert(std::string(e.control));
       if (!w->isVisible() || seen.count(std::string(e.control))) continue;
@@ -214,8 +218,8 @@ TEST_F(DesignerTest, EveryRegisteredControlTakesItsFontAndColours) {
       EXPECT_EQ(QFontInfo(w->font()).pointSize(), 12) << e.control;
       if (ControlKindOf(*w) == ControlKind::Button) continue;
       const QColor want = colours[std::string(e.element)];
-      EXPECT_TRUE(HasPixel(*w, want)) << e.control << " shows " << MainColour(*w) << ", not "
-                                      << want.name().toStdString();
+      EXPECT_TRUE(HasPixel(*w, want))
+          << e.control << " shows " << MainColour(*w) << ", not " << want.name().toStdString();
     }
   };
   // The room editor, the transitions and a chat tab with its messages.
@@ -368,7 +372,8 @@ TEST_F(DesignerTest, AFailedSaveShowsTheMessageAndTheDialogStays) {
   // A folder that cannot be written: read-only, or (for root, whom
   // permissions do not stop) a folder under a plain file.
   fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec, fs::perm_options::replace);
-  if (::access(dir_.c_str(), W_OK) == 0) qputenv("TARNEL_HOME", (dir_ / "TARNEL.ini" / "sub").string().c_str());
+  if (::access(dir_.c_str(), W_OK) == 0)
+    qputenv("TARNEL_HOME", (dir_ / "TARNEL.ini" / "sub").string().c_str());
   std::ofstream(dir_ / "TARNEL.ini") << "";
   auto d = Open();
   d->SizeEdit->setText("20");
