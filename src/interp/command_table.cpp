@@ -58,7 +58,7 @@ CommandHandler FindCommand(std::string_view word) {
       {"/help", CmdManual}, {"/man", CmdManual}, {"/manual", CmdManual},
       // Connection.
       {"/connect", CmdConnect}, {"/disconnect", CmdDisconnect}, {"/zap", CmdDisconnect},
-      {"/send", CmdSend}, {"/snd", CmdSend},
+      {"/send", CmdSend}, {"/snd", CmdSend}, {"/forgetcert", CmdForgetCertificate},
       // Display filter.
       {"/highlight", CmdHighlight}, {"/gag", CmdGag},
       // Map.

@@ -94,6 +94,7 @@ void CmdAppendStats(Client&, const CommandCall&);
 void CmdClearStats(Client&, const CommandCall&);
 // Connection.
 void CmdConnect(Client&, const CommandCall&);
+void CmdForgetCertificate(Client&, const CommandCall&);
 void CmdDisconnect(Client&, const CommandCall&);
 void CmdSend(Client&, const CommandCall&);
 // Map.

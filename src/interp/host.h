@@ -104,6 +104,9 @@ class Host {
 
   // The one connection to the game server.
   virtual void SocketOpen(const std::string& /*host*/, int /*port*/) {}
+  // The same over TLS; false when this host cannot encrypt (nothing is
+  // opened then).
+  virtual bool SocketOpenSecure(const std::string& /*host*/, int /*port*/) { return false; }
   virtual void SocketClose() {}
   virtual void SocketSend(std::string_view /*bytes*/) {}
 

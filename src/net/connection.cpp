@@ -23,7 +23,16 @@ void Connection::Open(const std::string& host, int port) {
   port_ = port;
   state_ = State::Connecting;
   try {
-    client_.host.SocketOpen(host_, port_);
+    if (client_.store.VarOn("global._tls")) {
+      if (!client_.host.SocketOpenSecure(host_, port_)) {
+        // Never a plain connection in its place: the player asked for an
+        // encrypted one.
+        state_ = State::Disconnected;
+        client_.Message("Ошибка: TLS недоступен, соединение не открыто."_cp);
+      }
+    } else {
+      client_.host.SocketOpen(host_, port_);
+    }
   } catch (const std::exception&) {
     // Swallowed without a word; a failed attempt otherwise reports through
     // the error event.
@@ -173,6 +182,43 @@ void Connection::OnError(int code) {
   // A failed attempt ends here; an established connection ends with its
   // disconnect event.
   if (state_ == State::Connecting) state_ = State::Disconnected;
+}
+
+std::string Connection::CertificateKey(std::string_view host, int port) {
+  return "tls." + std::string(host) + ":" + std::to_string(port);
+}
+
+Connection::Certificate Connection::CheckCertificate(std::string_view fingerprint) {
+  const std::string key = CertificateKey(host_, port_);
+  const std::string kept = client_.settings.GetValue(key);
+  if (kept.empty()) {
+    client_.settings.SetValue(key, fingerprint);
+    // Kept at once: a client that ends abnormally must not forget it.
+    client_.settings.SaveToFile(client_.SettingsPath());
+    return Certificate::FirstUse;
+  }
+  return kept == fingerprint ? Certificate::Known : Certificate::Changed;
+}
+
+void Connection::OnCertificate(Certificate verdict, std::string_view fingerprint) {
+  const std::string server = host_ + ":" + std::to_string(port_);
+  if (verdict == Certificate::FirstUse) {
+    std::string m;
+    m += "Сертификат сервера "_cp;
+    m += server;
+    m += " не заверен; принят при первом соединении, отпечаток SHA-256: "_cp;
+    m += fingerprint;
+    client_.Message(m);
+  } else if (verdict == Certificate::Changed) {
+    std::string m;
+    m += "Сертификат сервера "_cp;
+    m += server;
+    m += " не тот, что был (отпечаток SHA-256: "_cp;
+    m += fingerprint;
+    m += "), соединение отклонено. Если сервер сменил сертификат, наберите /forgetcert "_cp;
+    m += host_ + " " + std::to_string(port_) + ".";
+    client_.Message(m);
+  }
 }
 
 void Connection::OnRead(std::string_view bytes) {

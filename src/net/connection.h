@@ -59,6 +59,19 @@ class Connection {
   void OnError(int code);
   void OnRead(std::string_view bytes);
 
+  // Encrypted connections (global._tls): a certificate the system does
+  // not trust is accepted the first time and its SHA-256 fingerprint kept
+  // in the settings under the host and port; a different one later is
+  // refused until the player forgets the kept one.
+  enum class Certificate { Known, FirstUse, Changed };
+  // The platform asks while the handshake waits; the fingerprint is upper
+  // hex bytes joined by ":".  Remembers a first one.
+  Certificate CheckCertificate(std::string_view fingerprint);
+  // The verdict reaches the core in order with the other events.
+  void OnCertificate(Certificate verdict, std::string_view fingerprint);
+  // The settings key of a server's kept fingerprint.
+  static std::string CertificateKey(std::string_view host, int port);
+
   MccpState& Mccp() { return mccp_; }
 
  private:

@@ -24,6 +24,29 @@ void CmdConnect(Client& c, const CommandCall& call) {
 
 void CmdDisconnect(Client& c, const CommandCall&) { c.connection.Close(); }
 
+void CmdForgetCertificate(Client& c, const CommandCall& call) {
+  const std::string host = WordAt(call.params, 1);
+  const std::int64_t port = text::IntegerOr(WordAt(call.params, 2), 0);
+  if (WordCount(call.params) != 2 || host.empty() || port < 1 || port > 65535) {
+    c.ParamError("/forgetcert");
+    return;
+  }
+  const std::string key = Connection::CertificateKey(host, static_cast<int>(port));
+  const std::string server = host + ":" + std::to_string(port);
+  std::string m;
+  m += "Отпечаток сертификата "_cp;
+  m += server;
+  if (c.settings.IndexOfName(key) < 0) {
+    m += " не запомнен."_cp;
+    c.Message(m);
+    return;
+  }
+  c.settings.SetValue(key, "");
+  c.settings.SaveToFile(c.SettingsPath());
+  m += " забыт."_cp;
+  c.Message(m);
+}
+
 void CmdSend(Client& c, const CommandCall& call) {
   const std::string text = Unquote(call.params);
   if (c.connection.Active()) {

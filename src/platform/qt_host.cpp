@@ -46,6 +46,12 @@ void QtHost::Attach(Client* client) {
 
 void QtHost::SocketOpen(const std::string& host, int port) { socket_.Open(host, port); }
 
+bool QtHost::SocketOpenSecure(const std::string& host, int port) {
+  if (!QtSocket::CanEncrypt()) return false;
+  socket_.Open(host, port, true);
+  return true;
+}
+
 void QtHost::SocketClose() { socket_.Close(); }
 
 void QtHost::SocketSend(std::string_view bytes) { socket_.Send(bytes); }

@@ -24,6 +24,7 @@ class QtHost : public QObject, public Host {
   void StartTimer(TimerId id, int interval_ms) override;
   void StopTimer(TimerId id) override;
   void SocketOpen(const std::string& host, int port) override;
+  bool SocketOpenSecure(const std::string& host, int port) override;
   void SocketClose() override;
   void SocketSend(std::string_view bytes) override;
   QtSocket& Socket() { return socket_; }

@@ -1,6 +1,8 @@
 #include "platform/qt_socket.h"
 
+#include <QCryptographicHash>
 #include <QMetaObject>
+#include <QSslSocket>
 #include <algorithm>
 #include <cerrno>
 
@@ -72,21 +74,40 @@ int QtSocket::ErrnoFor(QAbstractSocket::SocketError error, const QString& text) 
   return EIO;
 }
 
-void QtSocket::Open(const std::string& host, int port) {
+bool QtSocket::CanEncrypt() { return QSslSocket::supportsSsl(); }
+
+void QtSocket::Open(const std::string& host, int port, bool secure) {
   DropSocket();
   const quint64 generation = ++generation_;
-  socket_ = new QTcpSocket(this);
+  QSslSocket* tls = secure ? new QSslSocket(this) : nullptr;
+  socket_ = tls != nullptr ? tls : new QTcpSocket(this);
   QTcpSocket* s = socket_;
   connect(s, &QTcpSocket::hostFound, this, [this, generation] {
     if (generation == generation_) Post({Kind::Connecting, 0, {}});
   });
   s->setReadBufferSize(kReadPiece * 4);
-  connect(s, &QTcpSocket::connected, this, [this, generation, s] {
+  // Over TLS the connection counts as made once the handshake is done.
+  connect(s, &QTcpSocket::connected, this, [this, generation, s, tls] {
     if (generation != generation_) return;
     // Typed lines should leave at once, not wait to be merged.
     s->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    Post({Kind::Connected, 0, {}});
+    if (tls == nullptr) Post({Kind::Connected, 0, {}});
   });
+  if (tls != nullptr) {
+    connect(tls, &QSslSocket::encrypted, this, [this, generation] {
+      if (generation == generation_) Post({Kind::Connected, 0, {}});
+    });
+    connect(tls, &QSslSocket::sslErrors, this, [this, generation, tls](const QList<QSslError>&) {
+      if (generation != generation_ || target_ == nullptr) return;
+      // Not trusted by the system: the fingerprint kept for this server
+      // decides, and a first one is kept.
+      const QByteArray digest = tls->peerCertificate().digest(QCryptographicHash::Sha256);
+      const std::string fingerprint = digest.toHex(':').toUpper().toStdString();
+      const Connection::Certificate verdict = target_->CheckCertificate(fingerprint);
+      Post({Kind::Certificate, static_cast<int>(verdict), fingerprint});
+      if (verdict != Connection::Certificate::Changed) tls->ignoreSslErrors();
+    });
+  }
   connect(s, &QTcpSocket::readyRead, this, [this, generation] {
     if (generation == generation_) ReadAvailable();
   });
@@ -105,8 +126,11 @@ void QtSocket::Open(const std::string& host, int port) {
           });
   // Host names are plain ASCII; other bytes pass as Latin-1 and fail the
   // lookup like any unknown name.
-  s->connectToHost(QString::fromLatin1(host.data(), static_cast<qsizetype>(host.size())),
-                   static_cast<quint16>(port));
+  const QString name = QString::fromLatin1(host.data(), static_cast<qsizetype>(host.size()));
+  if (tls != nullptr)
+    tls->connectToHostEncrypted(name, static_cast<quint16>(port));
+  else
+    s->connectToHost(name, static_cast<quint16>(port));
 }
 
 void QtSocket::Close() { DropSocket(); }
@@ -176,6 +200,9 @@ void QtSocket::Deliver(const Event& event) {
       break;
     case Kind::Read:
       if (target_) target_->OnRead(event.bytes);
+      return;
+    case Kind::Certificate:
+      if (target_) target_->OnCertificate(static_cast<Connection::Certificate>(event.code), event.bytes);
       return;
     case Kind::Error:
       if (target_) {

@@ -24,8 +24,11 @@ class QtSocket : public QObject {
   // Where the events go.
   void SetTarget(Connection* target) { target_ = target; }
 
-  // Starts name lookup and connect; the outcome arrives as events.
-  void Open(const std::string& host, int port);
+  // Starts name lookup and connect (with a TLS handshake when secure); the
+  // outcome arrives as events.
+  void Open(const std::string& host, int port, bool secure = false);
+  // Whether this system can encrypt connections.
+  static bool CanEncrypt();
   // Drops the socket at once; no event of it reaches the core any more.
   void Close();
   // Bytes the socket cannot take now wait in its buffer and go out later,
@@ -40,7 +43,7 @@ class QtSocket : public QObject {
   void stateDelivered();
 
  private:
-  enum class Kind { Connecting, Connected, Disconnected, Error, Read };
+  enum class Kind { Connecting, Connected, Disconnected, Error, Read, Certificate };
   struct Event {
     Kind kind;
     int code = 0;

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cerrno>
+#include <filesystem>
 
 #include "../support/zlib_stream.h"
 #include "test_host.h"
@@ -170,6 +173,60 @@ TEST_F(ConnectionTest, WithCompressionSwitchedOffOffersStayInTheText) {
   Conn().OnRead("x" + std::string(kOfferV2) + "\xFF\xFB\x01y");
   EXPECT_TRUE(host_.sent.empty());
   EXPECT_EQ(host_.main, "x" + std::string(kOfferV2) + "\xFF\xFB\x01y");
+}
+
+}  // namespace
+}  // namespace tarnel::test
+
+namespace tarnel::test {
+namespace {
+
+using namespace literals;
+
+TEST(Certificates, FirstUseIsKeptTheSameOneKnownAnotherRefusedUntilForgotten) {
+  TestHost host;
+  const std::filesystem::path dir =
+      std::filesystem::path(::testing::TempDir()) / ("tarnel-certificates-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  host.dir = dir.string();
+  Client c{host};
+  c.DefaultProfile();
+  c.store.Variables().SetValue("global._logfile", "");
+  // Without TLS on this host the connection is not opened at all.
+  c.store.Variables().SetValue("global._tls", "on");
+  c.ExecuteCommand("/connect mud 4443", false);
+  EXPECT_EQ(c.connection.GetState(), Connection::State::Disconnected);
+  EXPECT_NE(Render(host.main).find("TLS недоступен"), std::string::npos) << Render(host.main);
+
+  Connection& conn = c.connection;
+  const std::string first = "AA:BB:01", other = "CC:DD:02";
+  EXPECT_EQ(conn.CheckCertificate(first), Connection::Certificate::FirstUse);
+  conn.OnCertificate(Connection::Certificate::FirstUse, first);
+  EXPECT_EQ(c.settings.GetValue("tls.mud:4443"), first);
+  EXPECT_NE(Render(host.main).find("отпечаток SHA-256: AA:BB:01"), std::string::npos);
+  // Kept in the settings file at once.
+  TStringList saved;
+  ASSERT_TRUE(saved.LoadFromFile(c.SettingsPath()));
+  EXPECT_EQ(saved.GetValue("tls.mud:4443"), first);
+
+  EXPECT_EQ(conn.CheckCertificate(first), Connection::Certificate::Known);
+  EXPECT_EQ(conn.CheckCertificate(other), Connection::Certificate::Changed);
+  EXPECT_EQ(c.settings.GetValue("tls.mud:4443"), first);
+  host.main.clear();
+  conn.OnCertificate(Connection::Certificate::Changed, other);
+  EXPECT_NE(Render(host.main).find("/forgetcert mud 4443."), std::string::npos) << Render(host.main);
+
+  host.main.clear();
+  c.ExecuteCommand("/forgetcert mud 4443", false);
+  EXPECT_NE(Render(host.main).find("забыт"), std::string::npos) << Render(host.main);
+  EXPECT_EQ(c.settings.IndexOfName("tls.mud:4443"), -1);
+  EXPECT_EQ(conn.CheckCertificate(other), Connection::Certificate::FirstUse);
+  host.main.clear();
+  c.ExecuteCommand("/forgetcert elsewhere 4443", false);
+  EXPECT_NE(Render(host.main).find("не запомнен"), std::string::npos);
+  c.ExecuteCommand("/forgetcert mud", false);
+  EXPECT_NE(Render(host.main).find("/man /forgetcert"), std::string::npos);
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace
