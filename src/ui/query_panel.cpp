@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QVBoxLayout>
 #include <fstream>
 
@@ -36,6 +37,13 @@ TQueryPanel::TQueryPanel(Client& client, QWidget* strip_parent, QWidget* parent)
   TabControl1->setObjectName("TabControl1");
   TabControl1->setFocusPolicy(Qt::NoFocus);
   TabControl1->setExpanding(false);
+  // A tab bar always has a current tab; while no query is chosen, it looks
+  // like the others.
+  TabControl1->setStyleSheet(
+      "QTabBar::tab { padding: 2px 10px; border: 1px solid #8c8c8c; border-bottom: none;"
+      " background: #d6d6d6; color: black; margin-right: 1px; }"
+      "QTabBar::tab:selected { background: #fafafa; }"
+      "QTabBar[noneSelected=\"true\"]::tab:selected { background: #d6d6d6; }");
   strip->addWidget(TabControl1);
   strip->addStretch();
   Panel14->hide();
@@ -100,6 +108,13 @@ void TQueryPanel::ShowModel() {
         TabControl1->addTab(text);
     }
     if (q.Selected >= 0) TabControl1->setCurrentIndex(q.Selected);
+    const bool none = q.Selected < 0;
+    if (TabControl1->property("noneSelected").toBool() != none) {
+      TabControl1->setProperty("noneSelected", none);
+      TabControl1->style()->unpolish(TabControl1);
+      TabControl1->style()->polish(TabControl1);
+      TabControl1->update();
+    }
   }
   Panel14->setVisible(!q.Tabs.empty());
   // New messages of the shown query are added at the end; anything else
