@@ -50,8 +50,16 @@ std::string_view EntryEditorModel::KindWord() const {
 TStringList* EntryEditorModel::Shown(ScriptStore& store) const { return Kind ? &store.List(*Kind) : nullptr; }
 
 void EntryEditorModel::Refresh(ScriptStore& store) {
+  TStringList* shown = Shown(store);
+  const std::uint64_t stamp = shown ? shown->Changes() : 0;
+  if (built_ && stamp == built_stamp_ && Filter == built_filter_ && Kind == built_kind_) return;
+  built_ = true;
+  built_stamp_ = stamp;
+  built_filter_ = Filter;
+  built_kind_ = Kind;
+  ++Generation;
   Rows.clear();
-  if (TStringList* list = Shown(store)) {
+  if (TStringList* list = shown) {
     for (const std::string& line : list->Lines())
       if (line.compare(0, Filter.size(), Filter) == 0) Rows.push_back(SplitEntryLine(line));
   }

@@ -4,6 +4,7 @@
 // the player's edits in as calls.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,6 +34,8 @@ class EntryEditorModel {
   std::vector<Row> Rows;
   bool HasRows = false;
   int SelectedRow = -1;
+  // Changes whenever the rows are built anew.
+  std::uint64_t Generation = 0;
 
   // An editor command: the list of this kind, the first row chosen.
   void Open(EntryKind kind, ScriptStore& store);
@@ -59,6 +62,13 @@ class EntryEditorModel {
  private:
   void BuildPreview();
   TStringList* Shown(ScriptStore& store) const;
+
+  // What the rows were built from, so refreshes after every command cost
+  // nothing while the list stays as it was.
+  std::uint64_t built_stamp_ = 0;
+  std::string built_filter_;
+  std::optional<EntryKind> built_kind_;
+  bool built_ = false;
 };
 
 // A grid line split as the editor shows it: the group before the first

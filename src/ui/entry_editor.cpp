@@ -171,6 +171,13 @@ void TEntryEditor::ShowGrid() {
   const EntryEditorModel& m = client_.editor;
   filling_ = true;
   const QSignalBlocker block(StringGrid1);
+  if (m.Generation == shown_generation_ && StringGrid1->rowCount() == static_cast<int>(m.Rows.size())) {
+    // The rows are as shown: only the selection may have moved.
+    StringGrid1->setCurrentCell(m.SelectedRow, m.ShowsGroups() ? 1 : 0);
+    filling_ = false;
+    return;
+  }
+  shown_generation_ = m.Generation;
   StringGrid1->setUpdatesEnabled(false);
   const int rows = static_cast<int>(m.Rows.size());
   StringGrid1->setRowCount(rows);

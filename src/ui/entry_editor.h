@@ -79,6 +79,7 @@ class TEntryEditor : public QWidget {
   Client& client_;
   TStringList& key_names_;
   bool filling_ = false;
+  std::uint64_t shown_generation_ = 0;
 };
 
 }  // namespace tarnel
