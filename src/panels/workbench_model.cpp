@@ -1,6 +1,7 @@
 #include "panels/workbench_model.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "interp/client.h"
 #include "text/cp1251.h"
@@ -46,13 +47,16 @@ void WorkbenchModel::Refresh(ScriptStore& store) {
     return;
   }
   const TStringList& vars = store.Variables();
+  // Sets of what is there already keep a workbench of thousands of
+  // entries quick.
+  std::unordered_set<std::string> items, buttons(Buttons.begin(), Buttons.end());
+  for (const Item& i : Items) items.insert(i.text);
   for (const std::string& line : vars.Lines()) {
     if (std::string item = WorkbenchItemText(line); !item.empty()) {
-      const bool known = std::any_of(Items.begin(), Items.end(), [&](const Item& i) { return i.text == item; });
-      if (!known) Items.push_back({std::move(item), false});
+      if (items.insert(item).second) Items.push_back({std::move(item), false});
     } else if (std::string button = WorkbenchButtonText(line); !button.empty()) {
       std::string shown = "> " + button;
-      if (std::find(Buttons.begin(), Buttons.end(), shown) == Buttons.end()) Buttons.push_back(std::move(shown));
+      if (buttons.insert(shown).second) Buttons.push_back(std::move(shown));
     } else if (TStringList::NameOf(line) == "toolbox.caption" && line.find('=') != std::string::npos) {
       Caption = std::string("Верстак: "_cp) + std::string(TStringList::ValueOf(line));
     }
