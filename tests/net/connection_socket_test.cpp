@@ -172,6 +172,18 @@ TEST(SocketTest, AUtf8ServerIsReadAndAnsweredInItsOwnEncoding) {
   EXPECT_NE(c.host.main.find("Привет, герой ?\r\n"_cp), std::string::npos) << Render(c.host.main);
 }
 
+TEST(SocketTest, AKoiServerIsReadAndAnsweredInItsOwnEncoding) {
+  const std::string hello = "\xF0\xD2\xC9\xD7\xC5\xD4";  // "Привет" in KOI8-R
+  TestServer server("chunk 1\nline " + hello + ", \xC7\xC5\xD2\xCF\xCA\nexpect " + hello + "\\r\nclose\n");
+  NetClient c;
+  c.client.store.Variables().SetValue("global._charset", "koi8-r");
+  c.AddTrigger("default.^Привет, герой$=Привет"_cp);
+  c.Connect(server.Port());
+  ASSERT_TRUE(c.WaitForDisconnect());
+  EXPECT_EQ(server.Wait(), hello + "\r");
+  EXPECT_TRUE(server.Succeeded()) << server.Diagnostics();
+}
+
 TEST(SocketTest, ReadBoundariesChangeNothingOnScreen) {
   const std::string story = "offer compress2\nexpect {IAC}{DO}{COMPRESS2}\n" + std::string(kStory) +
                             "start compress2\n" + kStory + "end compress\n" + kStory + "close\n";
