@@ -18,6 +18,8 @@ packages=(
   clang libclang-rt-14-dev
   fonts-dejavu-core
   tinymux xvfb x11-utils
+  dpkg-dev desktop-file-utils appstream groff-base
+  openssl ca-certificates
 )
 
 missing=()

@@ -12,6 +12,7 @@
 
 #include "app/console_app.h"
 #include "app/program_options.h"
+#include "app/working_folder.h"
 #include "text/encoding.h"
 
 int main(int argc, char** argv) {
@@ -24,6 +25,8 @@ int main(int argc, char** argv) {
   // Numbers in scripts always use ".", whatever the desktop's language.
   std::setlocale(LC_NUMERIC, "C");
   QCoreApplication::setApplicationName("tarnel");
+  // An installed client keeps the profile's files in the player's data folder.
+  tarnel::EnterWorkingFolder(QCoreApplication::applicationDirPath().toStdString());
   const bool raw = options.raw;
   std::vector<std::string> args;
   for (const std::string& a : options.command)

@@ -13,6 +13,7 @@
 #include "app/gui_host.h"
 #include "app/main_form.h"
 #include "app/program_options.h"
+#include "app/working_folder.h"
 #include "interp/client.h"
 #include "text/encoding.h"
 
@@ -25,6 +26,10 @@ int main(int argc, char** argv) {
   // No display name: the platform would append it to every window title,
   // and the title is the client's caption alone.
   QApplication::setApplicationName("tarnel");
+  // Ties the window to its menu entry (its icon in the task bar on Wayland).
+  QGuiApplication::setDesktopFileName("org.example.tarnel");
+  // An installed client keeps the profile's files in the player's data folder.
+  tarnel::EnterWorkingFolder(QCoreApplication::applicationDirPath().toStdString());
   // Qt has taken its own switches (-platform and the like) out of argv.
   std::vector<std::string> args;
   for (const std::string& a :

@@ -44,7 +44,9 @@ Files:
                  the environment variable TARNEL_HOME moves it
   default.tmc    the profile (scripts and settings), standart.log the log,
                  stats.tms the item stats, *.tmm maps: named by the profile,
-                 relative names in the folder the client was started in
+                 relative names in the folder the client was started in, or
+                 in ~/.local/share/tarnel ($XDG_DATA_HOME/tarnel) when the
+                 program's folder is not writable (and TARNEL_HOME unset)
 
 Every file the client writes over is written beside it first and renamed
 into place.  Set TARNEL_DEBUG to see the terminal's debug output on
