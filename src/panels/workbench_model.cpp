@@ -33,11 +33,23 @@ void WorkbenchModel::Refresh(ScriptStore& store) {
   // Refreshes come after every command: the variables are read again only
   // when they or the group switch changed.
   const bool on = store.GroupOn("toolbox");
-  const std::uint64_t changes = store.Variables().Changes();
+  const TStringList& list = store.Variables();
+  const std::uint64_t changes = list.Changes();
   if (refreshed_ && on == refreshed_on_ && changes == refreshed_changes_) return;
+  // Only values changed (most commands do that): the entries stay, only
+  // the caption can read differently.  An emptied button goes with its
+  // line, which changes the layout.
+  if (refreshed_ && on && refreshed_on_ && list.LayoutChanges() == refreshed_layout_) {
+    refreshed_changes_ = changes;
+    const int caption = list.IndexOfName("toolbox.caption");
+    Caption = caption < 0 ? std::string("Верстак:"_cp)
+                          : std::string("Верстак: "_cp) + std::string(list.ValueAt(caption));
+    return;
+  }
   refreshed_ = true;
   refreshed_on_ = on;
   refreshed_changes_ = changes;
+  refreshed_layout_ = list.LayoutChanges();
   if (!on) {
     Items.clear();
     Buttons.clear();
@@ -46,7 +58,8 @@ void WorkbenchModel::Refresh(ScriptStore& store) {
     Caption = std::string("Верстак:"_cp);
     return;
   }
-  const TStringList& vars = store.Variables();
+  const TStringList& vars = list;
+  Caption = std::string("Верстак:"_cp);
   // Sets of what is there already keep a workbench of thousands of
   // entries quick.
   std::unordered_set<std::string> items, buttons(Buttons.begin(), Buttons.end());

@@ -60,6 +60,7 @@ class WorkbenchModel {
   bool refreshed_ = false;
   bool refreshed_on_ = false;
   std::uint64_t refreshed_changes_ = 0;
+  std::uint64_t refreshed_layout_ = 0;
 };
 
 // "toolbox.item sword=long sword" → "sword"; empty when the line is not an

@@ -67,6 +67,11 @@ TEST_F(Panels, WorkbenchListsFollowTheVariablesAndTheGroup) {
   EXPECT_EQ(ItemTexts(), (std::vector<std::string>{"sword"}));
   EXPECT_EQ(wb().Buttons, (std::vector<std::string>{"> wield"}));
   EXPECT_EQ(wb().Caption, Cp("Верстак: Оружие"_cp));
+  // A new value in the same line, and the line gone.
+  Set("toolbox.caption", "Луки"_cp);
+  EXPECT_EQ(wb().Caption, Cp("Верстак: Луки"_cp));
+  Set("toolbox.caption", "");
+  EXPECT_EQ(wb().Caption, Cp("Верстак:"_cp));
   c.store.Variables().Add("toolbox.item long bow=");
   c.RefreshPanels();
   EXPECT_EQ(ItemTexts(), (std::vector<std::string>{"sword", "long bow"}));
