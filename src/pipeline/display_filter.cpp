@@ -164,13 +164,10 @@ bool MatchAt(std::string_view w, std::size_t p, std::string_view key, std::size_
       return true;
     }
   }
-  if (j == n) return false;
-  EscapeStripper stripper;
-  for (; j < n; ++j) {
-    const auto b = static_cast<unsigned char>(w[j]);
-    bool overflowed = false;
-    if (stripper.Inside() || b == kEsc) {
-      stripper.Feed(b, overflowed);
+  // A colour code between the key's letters is passed over whole.
+  while (j < n) {
+    if (static_cast<unsigned char>(w[j]) == kEsc) {
+      j = EscapeStripper::SequenceEnd(w, j);
       continue;
     }
     if (w[j] != key[k]) return false;
@@ -178,6 +175,7 @@ bool MatchAt(std::string_view w, std::size_t p, std::string_view key, std::size_
       last = j;
       return true;
     }
+    ++j;
   }
   return false;
 }
@@ -217,26 +215,70 @@ std::size_t NextCandidate(std::string_view w, std::size_t from, char first, char
 }
 
 // Whether a byte of the text is something the player reads, as a stripper
-// that read the text from its start sees it.  The positions asked about
-// only grow, so the text is read once.
+// that read the text from its start sees it.
+//
+// A byte is hidden when it is an ESC or when the last ESC before it began a
+// sequence that has not ended by then.  Whether that ESC began one depends
+// on the ESC before it only while that one's sequence would reach it (an
+// ESC inside a sequence ends the sequence instead), so the answer is
+// nearly always found a few bytes back.  A long chain of such ESCs is read
+// forward instead, once for all the positions asked about (they only
+// grow).
 class VisibleBytes {
  public:
-  explicit VisibleBytes(std::string_view w)
-      : w_(w), plain_(std::memchr(w.data(), kEsc, w.size()) == nullptr) {}
+  explicit VisibleBytes(std::string_view w) : w_(w) {}
+
   bool At(std::size_t p) {
-    if (plain_) return true;
-    for (; pos_ < p; ++pos_) {
-      bool overflowed = false;
-      stripper_.Feed(static_cast<unsigned char>(w_[pos_]), overflowed);
+    if (static_cast<unsigned char>(w_[p]) == kEsc) return false;
+    const std::size_t last = LastEscBefore(p);
+    if (last == kNone) return true;
+    // How many ESCs in a row before `last` each fall inside the sequence
+    // of the one before them.
+    std::size_t e = last;
+    int chained = 0;
+    for (;;) {
+      const std::size_t before = LastEscBefore(e);
+      if (before == kNone || EscapeStripper::SequenceEnd(w_, before) <= e) break;
+      if (++chained > kLongestChain) return Forward(p);
+      e = before;
     }
-    return !stripper_.Inside() && static_cast<unsigned char>(w_[p]) != kEsc;
+    // Of such a chain every other ESC begins a sequence, counting from the
+    // first, which does.
+    const bool begins = chained % 2 == 0;
+    return !(begins && EscapeStripper::SequenceEnd(w_, last) > p);
   }
 
  private:
+  static constexpr std::size_t kNone = std::string_view::npos;
+  // No sequence runs longer than this: ESC, its first byte and at most 254
+  // collected ones.
+  static constexpr std::size_t kLongestSequence = 256;
+  static constexpr int kLongestChain = 16;
+
+  std::size_t LastEscBefore(std::size_t p) const {
+    const std::size_t from = p > kLongestSequence ? p - kLongestSequence : 0;
+    const void* hit = ::memrchr(w_.data() + from, kEsc, p - from);
+    return hit == nullptr ? kNone : static_cast<std::size_t>(static_cast<const char*>(hit) - w_.data());
+  }
+
+  // The same answer read from the start, a sequence at a time.
+  bool Forward(std::size_t p) {
+    // The sequence [start_, end_) is the first that ends after p.
+    while (end_ <= p) {
+      const void* esc = std::memchr(w_.data() + end_, kEsc, w_.size() - end_);
+      if (esc == nullptr) {
+        start_ = end_ = w_.size();
+        return true;
+      }
+      start_ = static_cast<std::size_t>(static_cast<const char*>(esc) - w_.data());
+      end_ = EscapeStripper::SequenceEnd(w_, start_);
+    }
+    return p < start_;
+  }
+
   std::string_view w_;
-  bool plain_;
-  EscapeStripper stripper_;
-  std::size_t pos_ = 0;
+  std::size_t start_ = 0;
+  std::size_t end_ = 0;
 };
 
 // Cuts every match out of the framed text and records where it stood; then
@@ -268,7 +310,10 @@ bool MarkMatches(State& st, const Key& key) {
       if (p == std::string_view::npos) break;
     }
     std::size_t last = 0;
-    if (!visible.At(p) || !MatchAt(w, p, k, last)) {
+    // Most candidates fail on their own bytes; only a match asks whether it
+    // starts in visible text, so a key that never matches never reads the
+    // text's escape sequences.
+    if (!MatchAt(w, p, k, last) || !visible.At(p)) {
       i = p + 1;
       continue;
     }

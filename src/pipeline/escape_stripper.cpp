@@ -48,6 +48,30 @@ bool EscapeStripper::Feed(unsigned char c, bool& overflowed) {
   return false;
 }
 
+std::size_t EscapeStripper::SequenceEnd(std::string_view text, std::size_t esc) {
+  const std::size_t n = text.size();
+  std::size_t i = esc + 1;
+  if (i >= n) return n;
+  const auto first = static_cast<unsigned char>(text[i++]);
+  // The byte after ESC ends a two-byte sequence, or starts the collected
+  // part; anything else ends the sequence too.  Either way it is swallowed.
+  if (IsTwoByteFinal(first)) return i;
+  const bool collected = first == ' ' || (first >= '0' && first <= '9') || first == ';' || first == '?';
+  if (!collected && !IsCharsetIntroducer(first) && first != '[') return i;
+  // A charset introducer takes exactly one more byte.
+  if (IsCharsetIntroducer(first)) return i < n ? i + 1 : n;
+  std::size_t length = 1;
+  while (i < n) {
+    const auto c = static_cast<unsigned char>(text[i++]);
+    if (c == ' ' || (c >= '0' && c <= '9') || c == ';' || c == '?') {
+      if (++length >= 255) return i;  // abandoned as too long
+      continue;
+    }
+    return i;  // the final byte
+  }
+  return n;
+}
+
 int EscapeStripper::StripInto(std::string_view text, std::string& out) {
   int overflows = 0;
   out.reserve(out.size() + text.size());

@@ -4,7 +4,9 @@
 // own use.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace tarnel {
 
@@ -26,6 +28,12 @@ class EscapeStripper {
   // Strips a whole text in log mode; returns how many sequences were
   // abandoned for being too long.
   int StripInto(std::string_view text, std::string& out);
+
+  // Where the sequence that the ESC at `esc` starts ends, read from
+  // outside any sequence: the position of the first byte after it (the
+  // text's size when it is still open there).  What Feed would do byte by
+  // byte, without keeping the sequence.
+  static std::size_t SequenceEnd(std::string_view text, std::size_t esc);
 
   const State& Save() const { return state_; }
   void Restore(const State& s) { state_ = s; }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <unordered_map>
 
 #include "interp/client.h"
 #include "interp/words.h"
@@ -84,12 +85,19 @@ ByteSet Literals(std::string_view pattern) {
   return set;
 }
 
+}  // namespace
+
 // The line as a pattern sees it (LF and CR stand where "^" and "$" match),
 // built once per line.
-struct Subject {
+struct Incoming::Subject {
   const std::string& line;
   std::string text;
   ByteSet bytes;
+
+  const ByteSet& Bytes() {
+    Text();
+    return bytes;
+  }
 
   const std::string& Text() {
     if (text.empty()) {
@@ -117,8 +125,6 @@ struct Subject {
     return text;
   }
 };
-
-}  // namespace
 
 // Line texts are used again rather than freed: the queue takes thousands
 // of lines a second.
@@ -303,8 +309,61 @@ void Incoming::PreviewTriggers(const std::string& clean, const std::string& raw)
   RunTriggers(clean, raw, true);
 }
 
-void Incoming::Refresh(TriggerCache& cache, const TStringList& list) {
+namespace {
+
+void SetPattern(std::string& pattern, bool& raw_subject, ByteSet& literals, std::string_view made) {
+  pattern = WithEscapes(std::string(made));
+  raw_subject = pattern.find('\x1b') != std::string::npos;
+  literals = Literals(pattern);
+}
+
+}  // namespace
+
+// Reads the variable again; whether it changed since the last look.
+bool Incoming::WatchChanged(Watch& w, const TStringList& vars) {
+  if (!w.resolved || w.layout != vars.LayoutChanges()) {
+    w.index = vars.IndexOfName(w.full);
+    w.layout = vars.LayoutChanges();
+    w.resolved = true;
+  }
+  if (w.index < 0) {
+    const bool was = w.found;
+    w.found = false;
+    w.line.clear();
+    return was;
+  }
+  const std::string& line = vars[w.index];
+  if (w.found && line == w.line) return false;
+  w.found = true;
+  w.line = line;
+  return true;
+}
+
+void Incoming::AddKey(TriggerCache& cache, std::uint32_t k) {
+  ParsedTrigger& t = cache.items[k];
+  t.key = cache.chooser.Choose(t.pattern);
+  t.key_raw = t.raw_subject;
+  if (t.key.empty()) {
+    cache.always.insert(std::upper_bound(cache.always.begin(), cache.always.end(), k), k);
+  } else {
+    (t.key_raw ? cache.raw_index : cache.clean_index).Add(k, t.key);
+  }
+}
+
+void Incoming::RemoveKey(TriggerCache& cache, std::uint32_t k) {
+  ParsedTrigger& t = cache.items[k];
+  if (t.key.empty()) {
+    const auto it = std::lower_bound(cache.always.begin(), cache.always.end(), k);
+    if (it != cache.always.end() && *it == k) cache.always.erase(it);
+  } else {
+    (t.key_raw ? cache.raw_index : cache.clean_index).Remove(k, t.key);
+  }
+  t.key.clear();
+}
+
+void Incoming::Refresh(TriggerCache& cache, const TStringList& list, bool preview) {
   if (cache.valid && cache.stamp == list.Changes()) return;
+  TStringList& vars = client_.store.Variables();
   cache.items.clear();
   cache.items.resize(static_cast<std::size_t>(list.Count()));
   for (int k = 0; k < list.Count(); ++k) {
@@ -325,26 +384,82 @@ void Incoming::Refresh(TriggerCache& cache, const TStringList& list) {
       t.pattern.back() = '\r';
     if (MayReferenceVariable(t.pattern)) {
       t.variables.emplace(t.pattern);
+      // Made from the variables as they are now; watched from here on.
+      bool changed = false;
+      const std::string made = t.variables->Substitute(vars, changed);
+      SetPattern(t.pattern, t.raw_subject, t.literals, made);
     } else {
-      t.pattern = WithEscapes(std::move(t.pattern));
-      t.raw_subject = t.pattern.find('\x1b') != std::string::npos;
-      t.literals = Literals(t.pattern);
+      SetPattern(t.pattern, t.raw_subject, t.literals, t.pattern);
+    }
+    // The main walk passes over the preview group's triggers.
+    t.indexed = preview || !t.preview_group;
+  }
+
+  cache.clean_index.Clear();
+  cache.raw_index.Clear();
+  cache.always.clear();
+  cache.watches.clear();
+  cache.dirty.clear();
+  cache.chooser = KeyChooser();
+  for (const ParsedTrigger& t : cache.items)
+    if (t.indexed) cache.chooser.Count(t.pattern);
+  std::unordered_map<std::string_view, std::uint32_t> watch_of;
+  for (std::uint32_t k = 0; k < cache.items.size(); ++k) {
+    ParsedTrigger& t = cache.items[k];
+    if (!t.indexed) continue;
+    AddKey(cache, k);
+    if (!t.variables) continue;
+    for (std::string_view name : t.variables->Names()) {
+      const auto [it, added] = watch_of.emplace(name, static_cast<std::uint32_t>(cache.watches.size()));
+      if (added) {
+        cache.watches.emplace_back();
+        cache.watches.back().full.assign(name);
+      }
+      std::vector<std::uint32_t>& users = cache.watches[it->second].triggers;
+      if (users.empty() || users.back() != k) users.push_back(k);
     }
   }
-  cache.quick.assign(cache.items.size(), QuickTest());
-  for (std::size_t k = 0; k < cache.items.size(); ++k) {
-    const ParsedTrigger& t = cache.items[k];
-    QuickTest& q = cache.quick[k];
-    if (!t.usable) continue;
-    if (t.variables) {
-      q.kind = QuickTest::Always;
-    } else {
-      q.kind = t.raw_subject ? QuickTest::RawBytes : QuickTest::CleanBytes;
-      q.bytes = t.literals;
-    }
-  }
+  for (Watch& w : cache.watches) WatchChanged(w, vars);
   cache.stamp = list.Changes();
   cache.valid = true;
+  ++cache.generation;
+}
+
+// Patterns made from variables that changed are made again, and their
+// keys follow.
+void Incoming::UpdateWatches(TriggerCache& cache) {
+  TStringList& vars = client_.store.Variables();
+  for (Watch& w : cache.watches)
+    if (WatchChanged(w, vars)) cache.dirty.insert(cache.dirty.end(), w.triggers.begin(), w.triggers.end());
+  if (cache.dirty.empty()) return;
+  for (std::uint32_t k : cache.dirty) {
+    ParsedTrigger& t = cache.items[k];
+    bool changed = false;
+    const std::string& made = t.variables->Substitute(vars, changed);
+    if (!changed) continue;
+    RemoveKey(cache, k);
+    SetPattern(t.pattern, t.raw_subject, t.literals, made);
+    AddKey(cache, k);
+    ++cache.generation;
+  }
+  cache.dirty.clear();
+}
+
+void Incoming::Gather(TriggerCache& cache, Subject& clean, Subject& raw, std::vector<std::uint32_t>& out) {
+  out.clear();
+  if (!index_triggers_) {
+    for (std::uint32_t k = 0; k < cache.items.size(); ++k)
+      if (cache.items[k].indexed) out.push_back(k);
+    return;
+  }
+  cache.clean_index.Find(clean.Text(), out);
+  if (!cache.raw_index.Empty()) cache.raw_index.Find(raw.Text(), out);
+  if (out.empty()) {
+    out = cache.always;
+    return;
+  }
+  out.insert(out.end(), cache.always.begin(), cache.always.end());
+  std::sort(out.begin(), out.end());
 }
 
 void Incoming::RunTriggers(const std::string& clean, const std::string& raw, bool preview) {
@@ -353,26 +468,42 @@ void Incoming::RunTriggers(const std::string& clean, const std::string& raw, boo
   TriggerCache& cache = preview ? preview_cache_ : triggers_cache_;
   Subject clean_subject{clean, {}, {}}, raw_subject{raw, {}, {}};
   // The list is walked by position, as it stands at each step: a trigger's
-  // command may change it, and then the entries are taken apart anew.
-  Refresh(cache, list);
+  // command may change it, and then the entries are taken apart anew and
+  // the walk goes on after the position it had reached.
+  Refresh(cache, list, preview);
   if (cache.items.empty()) return;
+  if (index_triggers_) UpdateWatches(cache);
+  if (cache.walks == cache.candidates.size()) cache.candidates.emplace_back();
+  std::vector<std::uint32_t>& candidates = cache.candidates[cache.walks];
+  struct Walk {
+    std::size_t& walks;
+    explicit Walk(std::size_t& w) : walks(w) { ++walks; }
+    ~Walk() { --walks; }
+  } walk(cache.walks);
+
   std::uint64_t groups_stamp = store.Groups().Changes();
-  clean_subject.Text();
-  for (std::size_t k = 0; k < cache.items.size(); ++k) {
-    // A byte of the pattern that the line lacks can never be matched; most
-    // triggers end here, so this test comes first.
-    const QuickTest& q = cache.quick[k];
-    if (q.kind == QuickTest::CleanBytes) {
-      if (!q.bytes.Within(clean_subject.bytes)) continue;
-    } else if (q.kind == QuickTest::RawBytes) {
-      raw_subject.Text();
-      if (!q.bytes.Within(raw_subject.bytes)) continue;
-    } else if (q.kind == QuickTest::Skip) {
-      continue;
+  std::uint64_t generation = cache.generation;
+  Gather(cache, clean_subject, raw_subject, candidates);
+  std::size_t next = 0;
+  std::uint32_t last = 0;
+  bool started = false;
+  for (;;) {
+    if (cache.generation != generation) {
+      generation = cache.generation;
+      Gather(cache, clean_subject, raw_subject, candidates);
+      next = started ? static_cast<std::size_t>(
+                           std::upper_bound(candidates.begin(), candidates.end(), last) - candidates.begin())
+                     : 0;
     }
+    if (next >= candidates.size()) break;
+    const std::uint32_t k = candidates[next++];
+    if (k >= cache.items.size()) break;
+    last = k;
+    started = true;
     ParsedTrigger& t = cache.items[k];
+    // A byte of the pattern that the line lacks can never be matched.
+    if (!t.variables && !t.literals.Within((t.raw_subject ? raw_subject : clean_subject).Bytes())) continue;
     if (!preview) {
-      if (t.preview_group) continue;
       const std::uint64_t stamp = groups_stamp;
       if (!t.groups_known || t.groups_stamp != stamp) {
         t.group_on = store.GroupOn(t.group);
@@ -383,11 +514,12 @@ void Incoming::RunTriggers(const std::string& clean, const std::string& raw, boo
     }
     if (t.variables) {
       bool changed = false;
-      const std::string& substituted = t.variables->Substitute(store.Variables(), changed);
+      const std::string& made = t.variables->Substitute(store.Variables(), changed);
       if (changed) {
-        t.pattern = WithEscapes(substituted);
-        t.raw_subject = t.pattern.find('\x1b') != std::string::npos;
-        t.literals = Literals(t.pattern);
+        RemoveKey(cache, k);
+        SetPattern(t.pattern, t.raw_subject, t.literals, made);
+        AddKey(cache, k);
+        ++cache.generation;
       }
     }
     Subject& subject = t.raw_subject ? raw_subject : clean_subject;
@@ -403,14 +535,16 @@ void Incoming::RunTriggers(const std::string& clean, const std::string& raw, boo
         command = ReplaceAll(command, cap.Name(), cap.text);
     }
     if (command.empty()) continue;
+    const bool stats_item = t.command == ItemTriggerCommand();
     client_.interp.RaiseDepth();
-    if (t.command == ItemTriggerCommand())
+    if (stats_item)
       StartStatsParse(client_, std::string_view(command).substr(command.find(' ') + 1), "/parsestats");
     else
       client_.ExecuteCommand(command, true);
     client_.interp.LowerDepth(!preview);
-    // Only a command can change the lists.
-    Refresh(cache, list);
+    // Only a command can change the lists and the variables.
+    Refresh(cache, list, preview);
+    if (index_triggers_) UpdateWatches(cache);
     groups_stamp = store.Groups().Changes();
   }
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "pipeline/escape_stripper.h"
+#include "pipeline/literal_index.h"
 #include "pipeline/match_pattern.h"
 #include "pipeline/pattern_variables.h"
 
@@ -46,6 +47,10 @@ class Incoming {
   // next one's first line.
   void StartOver();
 
+  // Off: every line meets every trigger in turn, the plain walk the index
+  // must always agree with (kept for comparing the two).
+  void IndexTriggers(bool on) { index_triggers_ = on; }
+
   // Stats accumulation, started by "/parsestats" with an end marker.
   bool StatsRunning() const { return !stats_marker_.empty(); }
   void StartStats(std::string marker, std::string text);
@@ -60,6 +65,9 @@ class Incoming {
     std::string pattern;
     bool raw_subject = false;  // the pattern holds ESC: match the raw line
     ByteSet literals;          // of the pattern
+    bool indexed = false;      // a candidate at all (usable, and not skipped by this walk)
+    std::string key;           // what it waits for in the index, or empty
+    bool key_raw = false;      // in the raw subject's index
     // A pattern that may reference variables is made anew from them for
     // every line (and only rebuilt when they changed).
     std::optional<PatternVariables> variables;
@@ -75,18 +83,39 @@ class Incoming {
     int index = -1;
     std::uint64_t layout = 0;
   };
-  // What the walk looks at first for every trigger, kept small and together.
-  struct QuickTest {
-    enum Kind : std::uint8_t { Skip, CleanBytes, RawBytes, Always };
-    ByteSet bytes;  // the pattern's literals, for CleanBytes and RawBytes
-    Kind kind = Skip;
+  // A variable that patterns reference, as it stood when last looked at.
+  struct Watch {
+    std::string full;
+    int index = -1;
+    std::uint64_t layout = 0;
+    bool resolved = false;
+    bool found = false;
+    std::string line;
+    std::vector<std::uint32_t> triggers;  // whose patterns name it
   };
+  // The triggers taken apart, and which of them a line can match: each
+  // usable trigger either waits for its key in the index of the subject
+  // it matches, or (no literal to wait for) is on the list of triggers
+  // every line meets.
   struct TriggerCache {
     bool valid = false;
     std::uint64_t stamp = 0;
+    // Moves whenever the items or their keys change: a walk then looks up
+    // its candidates again.
+    std::uint64_t generation = 0;
     std::vector<ParsedTrigger> items;
-    std::vector<QuickTest> quick;
+    LiteralIndex clean_index;
+    LiteralIndex raw_index;
+    std::vector<std::uint32_t> always;  // ascending
+    KeyChooser chooser;
+    std::vector<Watch> watches;
+    std::vector<std::uint32_t> dirty;
+    // One list of candidates per walk in progress (a trigger's command may
+    // start another walk of the same list); a deque keeps them in place.
+    std::deque<std::vector<std::uint32_t>> candidates;
+    std::size_t walks = 0;
   };
+  struct Subject;
 
   void PreviewTriggers(const std::string& clean, const std::string& raw);
   void RunTriggers(const std::string& clean, const std::string& raw, bool preview);
@@ -97,7 +126,12 @@ class Incoming {
   void EndLine(bool previews);
   std::string TakeSpare();
   void Recycle(std::string&& s);
-  static void Refresh(TriggerCache& cache, const TStringList& list);
+  void Refresh(TriggerCache& cache, const TStringList& list, bool preview);
+  void UpdateWatches(TriggerCache& cache);
+  static bool WatchChanged(Watch& w, const TStringList& vars);
+  static void AddKey(TriggerCache& cache, std::uint32_t k);
+  static void RemoveKey(TriggerCache& cache, std::uint32_t k);
+  void Gather(TriggerCache& cache, Subject& clean, Subject& raw, std::vector<std::uint32_t>& out);
 
   Client& client_;
   std::deque<std::string> clean_;
@@ -107,6 +141,7 @@ class Incoming {
   // colour code cut between two reads never leaks into a clean line.
   EscapeStripper line_stripper_;
   bool in_trigger_loop_ = false;
+  bool index_triggers_ = true;
   CaptureList captures_;
   TriggerCache triggers_cache_;
   TriggerCache preview_cache_;

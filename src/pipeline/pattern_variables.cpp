@@ -45,6 +45,13 @@ PatternVariables::PatternVariables(std::string_view text) {
   pieces_.push_back(std::move(piece));
 }
 
+std::vector<std::string_view> PatternVariables::Names() const {
+  std::vector<std::string_view> names;
+  names.reserve(references_.size());
+  for (const Reference& ref : references_) names.push_back(ref.full);
+  return names;
+}
+
 const std::string& PatternVariables::Substitute(TStringList& vars, bool& changed) {
   changed = !built_;
   for (Reference& ref : references_) {

@@ -26,6 +26,9 @@ class PatternVariables {
   // changed is set when it differs from the last result.
   const std::string& Substitute(TStringList& vars, bool& changed);
 
+  // The full names of the variables referenced ("default." added).
+  std::vector<std::string_view> Names() const;
+
  private:
   struct Reference {
     std::string full;   // the variable's full name ("default." added)

@@ -65,7 +65,19 @@ QTimer* QtHost::Timer(TimerId id) {
   return &tick_;
 }
 
-void QtHost::ProcessMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void QtHost::ProcessMessages() {
+  // Asking the loop costs a system call (it polls every descriptor it
+  // watches) and the interpreter asks after every statement: a batch of
+  // thousands of statements a second would spend its time there.  The loop
+  // runs at most once a millisecond here (the clock is read without a
+  // system call); whatever came in meanwhile is handled at that turn, in
+  // the middle of the batch as before.
+  const auto now = std::chrono::steady_clock::now();
+  if (pumped_ && now - last_pump_ < kPumpInterval) return;
+  pumped_ = true;
+  last_pump_ = now;
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 void QtHost::StartTimer(TimerId id, int interval_ms) {
   QTimer* t = Timer(id);

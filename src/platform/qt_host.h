@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QTimer>
+#include <chrono>
 
 #include "interp/host.h"
 #include "platform/qt_socket.h"
@@ -42,6 +43,9 @@ class QtHost : public QObject, public Host {
   QTimer completion_;
   QtSocket socket_;
   bool debug_ = false;
+  static constexpr std::chrono::microseconds kPumpInterval{1000};
+  std::chrono::steady_clock::time_point last_pump_;
+  bool pumped_ = false;
 };
 
 // Windows-1251 bytes to a QString and back.

@@ -21,8 +21,12 @@ constexpr std::array<unsigned char, 256> MakeFoldTable() {
   return t;
 }
 
-constexpr auto kFold = MakeFoldTable();
+}  // namespace
 
+extern const std::array<unsigned char, 256> kFoldTable = MakeFoldTable();
+
+namespace {
+const std::array<unsigned char, 256>& kFold = kFoldTable;
 }  // namespace
 
 std::string UpperCase1251(std::string_view s) {
@@ -47,8 +51,6 @@ std::string LowerAscii(std::string_view s) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
   return out;
 }
-
-unsigned char FoldByte(unsigned char b) { return kFold[b]; }
 
 std::string FoldCase(std::string_view s) {
   std::string out(s);

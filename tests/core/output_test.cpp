@@ -5,6 +5,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
+#include <vector>
 
 #include "pipeline/escape_stripper.h"
 #include "pipeline/output.h"
@@ -112,6 +114,33 @@ TEST(HiddenLines, LinesFromTheMarkerToTheLineEndDisappear) {
   // The scan looks for a marker only after stepping past a byte, so a marker
   // in the very first position is not seen.
   EXPECT_EQ(RemoveHiddenLines(m + " one\n" + m + " two\nz"), m + " one\nz");
+}
+
+// The jump over a whole sequence lands where feeding byte by byte leaves
+// the sequence, on every kind of sequence and on random bytes.
+TEST(EscapeStripper, SequenceEndAgreesWithFeedingByteByByte) {
+  std::mt19937 rng(11);
+  const std::string bytes = "\x1b[]();?0123456789 mHD7(+*AB\xff";
+  std::vector<std::string> texts = {"\x1b[1;36mroom", "\x1b", "\x1b[", "\x1b(B", "\x1b(", "\x1b" "7x",
+                                    "\x1b\x1b[0m", "\x1b[?25l", "\x1b]0;t", "\x1b[" + std::string(300, '1') + "mx"};
+  for (int k = 0; k < 3000; ++k) {
+    std::string t = "\x1b";
+    for (std::size_t n = rng() % 12; n > 0; --n) t += bytes[rng() % bytes.size()];
+    texts.push_back(t);
+  }
+  for (const std::string& t : texts) {
+    EscapeStripper s;
+    bool over = false;
+    std::size_t end = t.size();
+    for (std::size_t i = 0; i < t.size(); ++i) {
+      s.Feed(static_cast<unsigned char>(t[i]), over);
+      if (!s.Inside()) {
+        end = i + 1;
+        break;
+      }
+    }
+    ASSERT_EQ(EscapeStripper::SequenceEnd(t, 0), end) << t;
+  }
 }
 
 TEST(EscapeStripper, LineModeKeepsStateAcrossCalls) {

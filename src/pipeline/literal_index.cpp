@@ -1,0 +1,181 @@
+#include "pipeline/literal_index.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tarnel {
+
+std::uint64_t PackKey(std::string_view key) {
+  const std::size_t n = std::min(key.size(), LiteralIndex::kLongestKey);
+  std::uint32_t v = 0;
+  std::memcpy(&v, key.data(), n);
+  return (static_cast<std::uint64_t>(n) << 56) | v;
+}
+
+namespace {
+
+inline std::size_t Hash(std::uint64_t key, std::size_t mask) {
+  return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ULL) >> 40) & mask;
+}
+
+inline unsigned Pair(const char* p) {
+  return static_cast<unsigned char>(p[0]) | (static_cast<unsigned>(static_cast<unsigned char>(p[1])) << 8);
+}
+
+inline bool Has(const std::uint64_t* bits, unsigned n) { return (bits[n >> 6] >> (n & 63)) & 1; }
+inline void Set(std::uint64_t* bits, unsigned n) { bits[n >> 6] |= std::uint64_t{1} << (n & 63); }
+
+}  // namespace
+
+void LiteralIndex::Clear() {
+  slots_.clear();
+  buckets_.clear();
+  std::memset(pairs_, 0, sizeof pairs_);
+  std::memset(singles_, 0, sizeof singles_);
+  lengths_ = 0;
+  items_ = 0;
+}
+
+LiteralIndex::Slot* LiteralIndex::Lookup(std::uint64_t key) {
+  if (slots_.empty()) return nullptr;
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t i = Hash(key, mask);; i = (i + 1) & mask) {
+    Slot& s = slots_[i];
+    if (s.key == key) return &s;
+    if (s.key == 0) return nullptr;
+  }
+}
+
+void LiteralIndex::Grow() {
+  std::vector<Slot> old = std::move(slots_);
+  slots_.assign(old.empty() ? 64 : old.size() * 2, Slot());
+  const std::size_t mask = slots_.size() - 1;
+  for (const Slot& s : old) {
+    if (s.key == 0) continue;
+    std::size_t i = Hash(s.key, mask);
+    while (slots_[i].key != 0) i = (i + 1) & mask;
+    slots_[i] = s;
+  }
+}
+
+void LiteralIndex::Add(std::uint32_t id, std::string_view key) {
+  if (key.empty()) return;
+  if (key.size() > kLongestKey) key = key.substr(0, kLongestKey);
+  const std::uint64_t packed = PackKey(key);
+  Slot* slot = Lookup(packed);
+  if (slot == nullptr) {
+    if ((buckets_.size() + 1) * 2 > slots_.size()) Grow();
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = Hash(packed, mask);
+    while (slots_[i].key != 0) i = (i + 1) & mask;
+    slots_[i].key = packed;
+    slots_[i].bucket = static_cast<std::uint32_t>(buckets_.size());
+    buckets_.emplace_back();
+    slot = &slots_[i];
+  }
+  buckets_[slot->bucket].ids.push_back(id);
+  ++items_;
+  lengths_ |= 1u << key.size();
+  if (key.size() == 1)
+    Set(singles_, static_cast<unsigned char>(key[0]));
+  else
+    Set(pairs_, Pair(key.data()));
+}
+
+void LiteralIndex::Remove(std::uint32_t id, std::string_view key) {
+  if (key.empty()) return;
+  if (key.size() > kLongestKey) key = key.substr(0, kLongestKey);
+  Slot* slot = Lookup(PackKey(key));
+  if (slot == nullptr) return;
+  std::vector<std::uint32_t>& ids = buckets_[slot->bucket].ids;
+  const auto it = std::find(ids.begin(), ids.end(), id);
+  if (it == ids.end()) return;
+  ids.erase(it);
+  --items_;
+  // The key stays in the tables: a key nobody waits for costs a look and
+  // finds nothing.
+}
+
+void LiteralIndex::Find(std::string_view text, std::vector<std::uint32_t>& out) {
+  if (items_ == 0) return;
+  if (++pass_ == 0) {
+    for (Bucket& b : buckets_) b.seen = 0;
+    pass_ = 1;
+  }
+  const std::size_t mask = slots_.size() - 1;
+  auto report = [&](std::uint64_t key) {
+    for (std::size_t i = Hash(key, mask);; i = (i + 1) & mask) {
+      const Slot& s = slots_[i];
+      if (s.key == 0) return;
+      if (s.key != key) continue;
+      Bucket& b = buckets_[s.bucket];
+      if (b.seen != pass_) {
+        b.seen = pass_;
+        out.insert(out.end(), b.ids.begin(), b.ids.end());
+      }
+      return;
+    }
+  };
+  const char* p = text.data();
+  const std::size_t n = text.size();
+  const bool singles = (lengths_ & 2) != 0;
+  const bool pairs = (lengths_ & ~3u) != 0;
+  for (std::size_t j = 0; j < n; ++j) {
+    if (singles && Has(singles_, static_cast<unsigned char>(p[j]))) report(PackKey(text.substr(j, 1)));
+    if (!pairs || j + 1 >= n || !Has(pairs_, Pair(p + j))) continue;
+    for (std::size_t len = 2; len <= kLongestKey && j + len <= n; ++len)
+      if (lengths_ & (1u << len)) report(PackKey(std::string_view(p + j, len)));
+  }
+}
+
+std::vector<std::string_view> PatternRuns(std::string_view pattern) {
+  // The same reading of "%" as the matcher's: a digit after it makes a
+  // capture, anything else leaves it a literal byte.
+  std::vector<std::string_view> runs;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] >= '0' && pattern[i + 1] <= '9') {
+      if (i > start) runs.push_back(pattern.substr(start, i - start));
+      start = i + 2;
+      ++i;
+    }
+  }
+  if (start < pattern.size()) runs.push_back(pattern.substr(start));
+  return runs;
+}
+
+template <typename F>
+void KeyChooser::Windows(std::string_view pattern, F&& f) {
+  const std::vector<std::string_view> runs = PatternRuns(pattern);
+  std::size_t longest = 0;
+  for (std::string_view r : runs) longest = std::max(longest, r.size());
+  for (std::string_view r : runs) {
+    if (longest >= LiteralIndex::kLongestKey) {
+      for (std::size_t i = 0; i + LiteralIndex::kLongestKey <= r.size(); ++i)
+        f(r.substr(i, LiteralIndex::kLongestKey));
+    } else if (r.size() == longest && longest > 0) {
+      f(r);
+    }
+  }
+}
+
+void KeyChooser::Count(std::string_view pattern) {
+  Windows(pattern, [this](std::string_view w) { ++counts_[PackKey(w)]; });
+}
+
+std::string KeyChooser::Choose(std::string_view pattern) const {
+  std::string_view best;
+  long best_score = 0;
+  Windows(pattern, [&](std::string_view w) {
+    const auto it = counts_.find(PackKey(w));
+    long score = (it == counts_.end() ? 0 : it->second) * 2L;
+    if (w.find(' ') != std::string_view::npos) ++score;
+    if (best.empty() || score < best_score) {
+      best = w;
+      best_score = score;
+    }
+  });
+  return std::string(best);
+}
+
+}  // namespace tarnel
