@@ -6,9 +6,11 @@
 // and peak memory come from the kernel (wait4), the server's are not
 // counted.
 //
-//   tarnel-console-session CONSOLE WORKDIR [--mb=MEGABYTES] TRIGGERS...
+//   tarnel-console-session CONSOLE WORKDIR [--mb=MEGABYTES] [--runs=N] TRIGGERS...
 //
-// Prints one row per trigger count.  Exits non-zero when a run fails.
+// Prints one row per trigger count: the run with the least CPU time of N
+// (default 3), since other work on the machine only ever adds to it, and
+// the highest peak memory of them.  Exits non-zero when a run fails.
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -20,6 +22,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -176,16 +179,18 @@ Result Run(const std::string& console, const fs::path& dir, const Wire& wire, in
 
 int main(int argc, char** argv) {
   if (argc < 4) {
-    std::fprintf(stderr, "usage: %s CONSOLE WORKDIR [--mb=MEGABYTES] TRIGGERS...\n", argv[0]);
+    std::fprintf(stderr, "usage: %s CONSOLE WORKDIR [--mb=MEGABYTES] [--runs=N] TRIGGERS...\n", argv[0]);
     return 2;
   }
   const std::string console = argv[1];
   const fs::path dir = fs::absolute(argv[2]);
   int first = 3;
   std::size_t megabytes = 10;
-  if (std::string_view(argv[3]).starts_with("--mb=")) {
-    megabytes = std::strtoul(argv[3] + 5, nullptr, 10);
-    first = 4;
+  int runs = 3;
+  for (; first < argc && std::string_view(argv[first]).starts_with("--"); ++first) {
+    const std::string_view a = argv[first];
+    if (a.starts_with("--mb=")) megabytes = std::strtoul(argv[first] + 5, nullptr, 10);
+    if (a.starts_with("--runs=")) runs = std::max(1, std::atoi(argv[first] + 7));
   }
   ::signal(SIGPIPE, SIG_IGN);
   const Wire wire = CompressedSession(megabytes * 1000 * 1000);
@@ -197,8 +202,15 @@ int main(int argc, char** argv) {
   int failed = 0;
   for (int k = first; k < argc; ++k) {
     const int triggers = std::atoi(argv[k]);
-    const Result r = Run(console, dir, wire, triggers);
-    if (!r.ok) ++failed;
+    Result r;
+    long peak = 0;
+    for (int k = 0; k < runs; ++k) {
+      const Result one = Run(console, dir, wire, triggers);
+      if (!one.ok) ++failed;
+      peak = std::max(peak, one.peak_kib);
+      if (k == 0 || one.user + one.sys < r.user + r.sys) r = one;
+    }
+    r.peak_kib = peak;
     std::printf("%9d %8.2f %8.2f %8.2f %8.2f %9.1f\n", triggers, r.user + r.sys, r.user, r.sys, r.wall,
                 static_cast<double>(r.peak_kib) / 1024.0);
     std::fflush(stdout);

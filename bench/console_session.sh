@@ -2,7 +2,8 @@
 # The console end to end: builds a Release tree with the benchmarks
 # (build/bench), then runs tarnel-console --raw over a loopback connection
 # that delivers a 10 MB MCCP2 game transcript, once for each trigger count,
-# and prints the console's CPU time and peak memory.  The load of each run:
+# and prints the console's CPU time (the least of three runs) and peak
+# memory.  The load of each run:
 # N triggers of which 10 fire often, 20 highlights, 10 replaces, the log.
 #
 #   bash bench/console_session.sh [--no-build] [TRIGGERS...]

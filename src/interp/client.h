@@ -65,7 +65,7 @@ class Client {
   // "Ошибка в параметрах, /man <word> для справки."
   void ParamError(std::string_view word);
   // Feedback lines ("** set ...") print only while global._echo is on.
-  bool EchoOn() { return store.VarOn("global._echo"); }
+  bool EchoOn() { return store.VarOn(echo_setting_); }
 
   // Applies the store to the window (caption, compression switch) and lets
   // the front end refresh its panels.
@@ -97,6 +97,7 @@ class Client {
   bool shutting_down_ = false;
   bool startup_pending_ = false;
   std::string startup_command_;
+  SettingSlot echo_setting_{"global._echo"};
 };
 
 // The version shown by "/about".

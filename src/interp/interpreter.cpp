@@ -191,7 +191,7 @@ void Interpreter::Statement(std::string_view statement, bool echo, TStringList& 
     if (owned.empty()) owned = "/nope";
     statement = owned;
   }
-  const bool debug = client_.store.VarOn("global._debug");
+  const bool debug = client_.store.VarOn(debug_setting_);
   if (debug) client_.PrintText("** " + std::string(statement) + "\r\n");
   if (!StartsWith(statement, "/while ") && !StartsWith(statement, "/if ") &&
       statement.find('%') != std::string_view::npos) {

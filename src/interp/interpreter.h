@@ -6,6 +6,7 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "script/script_store.h"
 #include "script/string_list.h"
 
 namespace tarnel {
@@ -68,6 +69,7 @@ class Interpreter {
   TStringList command_names_;
   // Folded command names, for the exact lookup that most words hit.
   std::unordered_set<std::string> folded_names_;
+  SettingSlot debug_setting_{"global._debug"};
 };
 
 }  // namespace tarnel

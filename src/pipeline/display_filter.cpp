@@ -438,11 +438,14 @@ void ApplyMarks(State& st, const Entry& e, const Key& key, const std::string& va
 
 }  // namespace
 
-std::string DisplayFilter(Client& client, std::string_view text) {
+void DisplayFilter(Client& client, std::string_view text, std::string& out) {
   State& st = client.display_filter;
   RefreshEntries(st, client.store.Variables());
   const bool autostats = client.store.GroupOn("autostats");
-  if (st.entries.empty() && !autostats) return std::string(text);
+  if (st.entries.empty() && !autostats) {
+    out.assign(text);
+    return;
+  }
 
   st.framed.assign(kBreak).append(text).append(kBreak);
   std::string substituted;
@@ -461,8 +464,13 @@ std::string DisplayFilter(Client& client, std::string_view text) {
     ApplyMarks(st, e, key, e.value_has_vars ? finished : e.value);
     std::swap(st.framed, st.result);
   }
-  std::string out(st.framed, kBreak.size(), st.framed.size() - 2 * kBreak.size());
+  out.assign(st.framed, kBreak.size(), st.framed.size() - 2 * kBreak.size());
   if (autostats) AnnotateItems(client, out);
+}
+
+std::string DisplayFilter(Client& client, std::string_view text) {
+  std::string out;
+  DisplayFilter(client, text, out);
   return out;
 }
 

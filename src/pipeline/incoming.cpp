@@ -24,6 +24,20 @@ constexpr std::size_t kLongestLine = 1 << 20;
 // grows this long.
 constexpr std::size_t kLongestStatsText = 1 << 20;
 
+// Chunk buffers larger than this are given back after use.
+constexpr std::size_t kKeptChunkStorage = 4 << 20;
+
+// ReplaceAll into a buffer that keeps its storage.
+void ReplaceInto(std::string& out, std::string_view s, std::string_view from, std::string_view to) {
+  out.clear();
+  std::size_t start = 0;
+  for (std::size_t at = s.find(from); at != std::string_view::npos; at = s.find(from, start)) {
+    out.append(s, start, at - start).append(to);
+    start = at + from.size();
+  }
+  out.append(s, start, std::string_view::npos);
+}
+
 // The bytes that interrupt a run of plain text while a line is built.
 constexpr auto kLineBreakers = [] {
   std::array<bool, 256> table{};
@@ -91,8 +105,9 @@ ByteSet Literals(std::string_view pattern) {
 // built once per line.
 struct Incoming::Subject {
   const std::string& line;
-  std::string text;
+  std::string& text;  // a buffer of the walk's own, used line after line
   ByteSet bytes;
+  bool made = false;
 
   const ByteSet& Bytes() {
     Text();
@@ -100,8 +115,9 @@ struct Incoming::Subject {
   }
 
   const std::string& Text() {
-    if (text.empty()) {
-      text.reserve(line.size() + 2);
+    if (!made) {
+      made = true;
+      text.clear();
       text += '\n';
       text += line;
       text += '\r';
@@ -177,13 +193,27 @@ void Incoming::ProcessIncoming(std::string_view chunk) {
   const std::string prompt = client_.store.Var("global._prompt");
   const bool ends_with_prompt = !prompt.empty() && chunk.ends_with(prompt);
 
+  // Buffers of this call's own (a trigger's command may bring the next
+  // read through here before this one is done), kept from chunk to chunk.
+  const std::size_t depth = chunk_calls_;
+  while (chunk_buffers_.size() < 3 * depth + 3) chunk_buffers_.emplace_back();
+  std::string& display_copy = chunk_buffers_[3 * depth];
+  std::string& lines_copy = chunk_buffers_[3 * depth + 1];
+  std::string& shown = chunk_buffers_[3 * depth + 2];
+  struct Nesting {
+    std::size_t& calls;
+    explicit Nesting(std::size_t& c) : calls(c) { ++calls; }
+    ~Nesting() { --calls; }
+  } nesting(chunk_calls_);
+
   // The display copy loses the GA markers; in the line copy a GA ends the
   // line.
-  std::string display_copy, lines_copy;
   std::string_view display = chunk, lines = chunk;
   if (chunk.find(kGa) != std::string_view::npos) {
-    display = display_copy = ReplaceAll(chunk, kGa, "");
-    lines = lines_copy = ReplaceAll(chunk, kGa, "\r\n");
+    ReplaceInto(display_copy, chunk, kGa, "");
+    ReplaceInto(lines_copy, chunk, kGa, "\r\n");
+    display = display_copy;
+    lines = lines_copy;
   }
 
   if (clean_.empty()) NewEntry();
@@ -251,7 +281,11 @@ void Incoming::ProcessIncoming(std::string_view chunk) {
   }
   if (ends_with_prompt) NewEntry();
 
-  client_.PrintText(DisplayFilter(client_, display));
+  DisplayFilter(client_, display, shown);
+  client_.PrintText(shown);
+  // A flood's chunk does not keep its size of storage for ever.
+  for (std::string* b : {&display_copy, &lines_copy, &shown})
+    if (b->capacity() > kKeptChunkStorage) std::string().swap(*b);
 
   if (in_trigger_loop_) return;
   in_trigger_loop_ = true;
@@ -341,6 +375,10 @@ bool Incoming::WatchChanged(Watch& w, const TStringList& vars) {
 
 void Incoming::AddKey(TriggerCache& cache, std::uint32_t k) {
   ParsedTrigger& t = cache.items[k];
+  TriggerCache::Quick& q = cache.quick[k];
+  q.bytes = t.literals;
+  q.raw = t.raw_subject;
+  q.variables = t.variables.has_value();
   t.key = cache.chooser.Choose(t.pattern);
   t.key_raw = t.raw_subject;
   if (t.key.empty()) {
@@ -395,6 +433,7 @@ void Incoming::Refresh(TriggerCache& cache, const TStringList& list, bool previe
     t.indexed = preview || !t.preview_group;
   }
 
+  cache.quick.assign(cache.items.size(), TriggerCache::Quick());
   cache.clean_index.Clear();
   cache.raw_index.Clear();
   cache.always.clear();
@@ -466,7 +505,15 @@ void Incoming::RunTriggers(const std::string& clean, const std::string& raw, boo
   ScriptStore& store = client_.store;
   TStringList& list = preview ? store.Preview() : store.Triggers();
   TriggerCache& cache = preview ? preview_cache_ : triggers_cache_;
-  Subject clean_subject{clean, {}, {}}, raw_subject{raw, {}, {}};
+  // Two buffers for every walk in progress (they nest: see the candidates).
+  const std::size_t depth = subject_walks_;
+  while (subject_texts_.size() < 2 * depth + 2) subject_texts_.emplace_back();
+  Subject clean_subject{clean, subject_texts_[2 * depth], {}}, raw_subject{raw, subject_texts_[2 * depth + 1], {}};
+  struct Nesting {
+    std::size_t& walks;
+    explicit Nesting(std::size_t& w) : walks(w) { ++walks; }
+    ~Nesting() { --walks; }
+  } nesting(subject_walks_);
   // The list is walked by position, as it stands at each step: a trigger's
   // command may change it, and then the entries are taken apart anew and
   // the walk goes on after the position it had reached.
@@ -475,11 +522,7 @@ void Incoming::RunTriggers(const std::string& clean, const std::string& raw, boo
   if (index_triggers_) UpdateWatches(cache);
   if (cache.walks == cache.candidates.size()) cache.candidates.emplace_back();
   std::vector<std::uint32_t>& candidates = cache.candidates[cache.walks];
-  struct Walk {
-    std::size_t& walks;
-    explicit Walk(std::size_t& w) : walks(w) { ++walks; }
-    ~Walk() { --walks; }
-  } walk(cache.walks);
+  Nesting walk(cache.walks);
 
   std::uint64_t groups_stamp = store.Groups().Changes();
   std::uint64_t generation = cache.generation;
@@ -500,9 +543,10 @@ void Incoming::RunTriggers(const std::string& clean, const std::string& raw, boo
     if (k >= cache.items.size()) break;
     last = k;
     started = true;
-    ParsedTrigger& t = cache.items[k];
     // A byte of the pattern that the line lacks can never be matched.
-    if (!t.variables && !t.literals.Within((t.raw_subject ? raw_subject : clean_subject).Bytes())) continue;
+    const TriggerCache::Quick& q = cache.quick[k];
+    if (!q.variables && !q.bytes.Within((q.raw ? raw_subject : clean_subject).Bytes())) continue;
+    ParsedTrigger& t = cache.items[k];
     if (!preview) {
       const std::uint64_t stamp = groups_stamp;
       if (!t.groups_known || t.groups_stamp != stamp) {

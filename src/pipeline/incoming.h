@@ -104,6 +104,13 @@ class Incoming {
     // its candidates again.
     std::uint64_t generation = 0;
     std::vector<ParsedTrigger> items;
+    // What a candidate is tested on first, kept small and together.
+    struct Quick {
+      ByteSet bytes;  // the pattern's literals
+      bool raw = false;
+      bool variables = false;
+    };
+    std::vector<Quick> quick;
     LiteralIndex clean_index;
     LiteralIndex raw_index;
     std::vector<std::uint32_t> always;  // ascending
@@ -129,6 +136,7 @@ class Incoming {
   void Refresh(TriggerCache& cache, const TStringList& list, bool preview);
   void UpdateWatches(TriggerCache& cache);
   static bool WatchChanged(Watch& w, const TStringList& vars);
+  // Takes the trigger's pattern as it now stands into the index.
   static void AddKey(TriggerCache& cache, std::uint32_t k);
   static void RemoveKey(TriggerCache& cache, std::uint32_t k);
   void Gather(TriggerCache& cache, Subject& clean, Subject& raw, std::vector<std::uint32_t>& out);
@@ -142,6 +150,10 @@ class Incoming {
   EscapeStripper line_stripper_;
   bool in_trigger_loop_ = false;
   bool index_triggers_ = true;
+  std::deque<std::string> subject_texts_;
+  std::deque<std::string> chunk_buffers_;
+  std::size_t chunk_calls_ = 0;
+  std::size_t subject_walks_ = 0;
   CaptureList captures_;
   TriggerCache triggers_cache_;
   TriggerCache preview_cache_;

@@ -30,8 +30,9 @@ inline void Set(std::uint64_t* bits, unsigned n) { bits[n >> 6] |= std::uint64_t
 void LiteralIndex::Clear() {
   slots_.clear();
   buckets_.clear();
-  std::memset(pairs_, 0, sizeof pairs_);
+  pairs_.clear();
   std::memset(singles_, 0, sizeof singles_);
+  std::memset(firsts_, 0, sizeof firsts_);
   lengths_ = 0;
   items_ = 0;
 }
@@ -76,10 +77,13 @@ void LiteralIndex::Add(std::uint32_t id, std::string_view key) {
   buckets_[slot->bucket].ids.push_back(id);
   ++items_;
   lengths_ |= 1u << key.size();
-  if (key.size() == 1)
+  if (key.size() == 1) {
     Set(singles_, static_cast<unsigned char>(key[0]));
-  else
-    Set(pairs_, Pair(key.data()));
+  } else {
+    if (pairs_.empty()) pairs_.assign(1u << 16, 0);
+    Set(firsts_, static_cast<unsigned char>(key[0]));
+    pairs_[Pair(key.data())] |= static_cast<std::uint8_t>(1u << key.size());
+  }
 }
 
 void LiteralIndex::Remove(std::uint32_t id, std::string_view key) {
@@ -119,12 +123,14 @@ void LiteralIndex::Find(std::string_view text, std::vector<std::uint32_t>& out) 
   const char* p = text.data();
   const std::size_t n = text.size();
   const bool singles = (lengths_ & 2) != 0;
-  const bool pairs = (lengths_ & ~3u) != 0;
+  const std::uint8_t* pairs = pairs_.empty() ? nullptr : pairs_.data();
   for (std::size_t j = 0; j < n; ++j) {
     if (singles && Has(singles_, static_cast<unsigned char>(p[j]))) report(PackKey(text.substr(j, 1)));
-    if (!pairs || j + 1 >= n || !Has(pairs_, Pair(p + j))) continue;
+    if (pairs == nullptr || j + 1 >= n || !Has(firsts_, static_cast<unsigned char>(p[j]))) continue;
+    const unsigned lengths = pairs[Pair(p + j)];
+    if (lengths == 0) continue;
     for (std::size_t len = 2; len <= kLongestKey && j + len <= n; ++len)
-      if (lengths_ & (1u << len)) report(PackKey(std::string_view(p + j, len)));
+      if (lengths & (1u << len)) report(PackKey(std::string_view(p + j, len)));
   }
 }
 

@@ -4,8 +4,8 @@
 // text must hold for the item to have a chance; one pass over a text finds
 // every item whose key it holds, however many items there are.  The pass
 // looks at each position through a table of the keys' first two bytes
-// (8 KiB, so it stays in the cache) and only where that says yes asks a
-// hash table.
+// (64 KiB, which says which key lengths begin there) and only where that
+// says yes asks a hash table.
 #pragma once
 
 #include <cstdint>
@@ -49,8 +49,11 @@ class LiteralIndex {
 
   std::vector<Slot> slots_;  // open addressing, a power of two long
   std::vector<Bucket> buckets_;
-  std::uint64_t pairs_[1024] = {};  // first two bytes of keys of 2 or more
+  // For the first two bytes of keys of two or more: bit n set when a key
+  // of n bytes begins with them (64 KiB, made with the first such key).
+  std::vector<std::uint8_t> pairs_;
   std::uint64_t singles_[4] = {};   // keys of one byte
+  std::uint64_t firsts_[4] = {};    // first bytes of the longer keys
   unsigned lengths_ = 0;            // bit n: keys of n bytes exist
   std::size_t items_ = 0;
   std::uint32_t pass_ = 0;

@@ -5,11 +5,25 @@
 #include <unordered_map>
 #include <vector>
 
+#include "text/case_fold.h"
 #include "text/cp1251.h"
 
 namespace tarnel {
 
 using namespace literals;
+
+bool ScriptStore::VarOn(SettingSlot& slot) {
+  const TStringList& vars = Variables();
+  const bool placed = slot.resolved && slot.layout == vars.LayoutChanges() &&
+                      (slot.index < 0 || (slot.index < vars.Count() &&
+                                          text::SameText(TStringList::NameOf(vars[slot.index]), slot.name)));
+  if (!placed) {
+    slot.index = vars.IndexOfName(slot.name);
+    slot.layout = vars.LayoutChanges();
+    slot.resolved = true;
+  }
+  return slot.index >= 0 && vars.ValueAt(slot.index) == "on";
+}
 
 bool ScriptStore::GroupOn(std::string_view group) {
   std::string key = "group.";

@@ -16,6 +16,16 @@ enum class EntryKind { Variables, Macros, Triggers, Functions, Arguments, Hotkey
 
 inline constexpr int kEntryKindCount = 7;
 
+// A setting read on every statement ("global._debug", "global._echo"): where
+// it stands in the variables list is remembered while the list keeps its
+// layout, and checked against the name before use.
+struct SettingSlot {
+  std::string_view name;
+  int index = -1;
+  std::uint64_t layout = 0;
+  bool resolved = false;
+};
+
 class ScriptStore {
  public:
   TStringList& List(EntryKind kind) { return lists_[static_cast<std::size_t>(kind)]; }
@@ -31,7 +41,11 @@ class ScriptStore {
   // The value of a variable, or empty.
   std::string Var(std::string_view full_name) { return Variables().GetValue(full_name); }
   // A setting is on exactly when its value is "on".
-  bool VarOn(std::string_view full_name) { return Var(full_name) == "on"; }
+  bool VarOn(SettingSlot& slot);
+  bool VarOn(std::string_view full_name) {
+    const int i = Variables().IndexOfName(full_name);
+    return i >= 0 && Variables().ValueAt(i) == "on";
+  }
 
   // The value of the entry with this short name (the first one added), but
   // only while its group is switched on; empty otherwise.
