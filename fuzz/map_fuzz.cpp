@@ -115,19 +115,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     c.ExecuteCommand("/set map.located=1", false);
     static const char* const kFlats[] = {"/set map.flat=", "/set map.flat=A", "/set map.flat=B",
                                          "/set map.flat={A;B=C}"};
+    // One move is one batch, as a player's alias would type it: the
+    // panels are refreshed once for it, not after each of its commands.
     for (std::size_t i = 0; i < moves.size() && i < 64; ++i) {
       const auto b = static_cast<unsigned char>(moves[i]);
-      c.ExecuteCommand((b & 8) ? "/set map._autograb=off" : "/set map._autograb=on", false);
-      c.ExecuteCommand(kFlats[(b >> 4) & 3], false);
+      std::string batch = (b & 8) ? "/set map._autograb=off;" : "/set map._autograb=on;";
+      batch += kFlats[(b >> 4) & 3];
       if (b & 0x80) {
-        c.ExecuteCommand("/appendmap in.tmm", false);
+        batch += ";/appendmap in.tmm";
       } else if (b & 0x40) {
-        c.ExecuteCommand((b & 1) ? "/flag {;}" : "/flag Z", false);
-      } else if ((b & 7) == 7) {
-        TakeBackLastRoom(c);
-      } else {
-        c.ExecuteCommand(std::string("/nav ") + "wnesudx"[b & 7], false);
+        batch += (b & 1) ? ";/flag {;}" : ";/flag Z";
+      } else if ((b & 7) != 7) {
+        batch += std::string(";/nav ") + "wnesudx"[b & 7];
       }
+      c.ExecuteCommand(batch, false);
+      if ((b & 0xC7) == 7) TakeBackLastRoom(c);
       c.ExecuteCommand("/set map.located=1", false);
       CheckPointers(c.map);
     }
