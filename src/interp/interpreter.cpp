@@ -50,6 +50,9 @@ Interpreter::Interpreter(Client& client) : client_(client) {
   command_names_.Add("/man");
   for (auto& word : sorted) command_names_.Add(std::move(word));
   for (const std::string& name : command_names_.Lines()) folded_names_.insert(text::FoldCase(name));
+  // A word written exactly as a command name is its own abbreviation.
+  exact_handlers_.emplace("/man", FindCommand("/man"));
+  for (std::string_view word : CommandNameEntries()) exact_handlers_.emplace(word, FindCommand(word));
 }
 
 void Interpreter::ExecuteCommand(std::string_view text, bool echo) {
@@ -221,6 +224,11 @@ void Interpreter::Statement(std::string_view statement, bool echo, TStringList& 
     return;
   }
 
+  // Most words are a command name as written: found without folding.
+  if (const auto exact = exact_handlers_.find(word_view); exact != exact_handlers_.end() && exact->second) {
+    exact->second(client_, CommandCall{word_view, rest, echo, LocalVars, LocalFuncs});
+    return;
+  }
   const std::string word = Abbreviate(word_view);
   if (CommandHandler handler = FindCommand(word)) {
     handler(client_, CommandCall{word, rest, echo, LocalVars, LocalFuncs});

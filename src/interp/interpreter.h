@@ -4,8 +4,10 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 
+#include "interp/commands.h"
 #include "script/script_store.h"
 #include "script/string_list.h"
 
@@ -70,6 +72,9 @@ class Interpreter {
   // Folded command names, for the exact lookup that most words hit.
   std::unordered_set<std::string> folded_names_;
   SettingSlot debug_setting_{"global._debug"};
+  // Command names as written, with their handlers (null for the names that
+  // have none of their own).
+  std::unordered_map<std::string_view, CommandHandler> exact_handlers_;
 };
 
 }  // namespace tarnel

@@ -136,17 +136,17 @@ void IncDec(Client& c, const CommandCall& call, int sign) {
 // command is done with (a group handled or the parameter error shown).
 struct KindAndEntry {
   EntryKind kind;
-  std::string entry;
+  std::string_view entry;  // within the call's parameters
 };
 
 std::optional<KindAndEntry> SplitKind(Client& c, const CommandCall& call,
                                       void (*group)(Client&, std::string)) {
-  std::string k, r;
+  std::string_view k, r;
   SplitFirstWord(call.params, k, r);
   auto kw = KindWord(k);
-  if (!kw) return KindAndEntry{EntryKind::Variables, std::string(call.params)};
+  if (!kw) return KindAndEntry{EntryKind::Variables, call.params};
   if (*kw == EntryKind::Groups) {
-    group(c, r);
+    group(c, std::string(r));
     return std::nullopt;
   }
   if (r.empty()) {
@@ -204,8 +204,7 @@ std::optional<SetEntry> ParseSetEntry(EntryKind kind, std::string_view entry) {
 }
 
 void CmdSet(Client& c, const CommandCall& call) {
-  const std::string p(call.params);
-  if (p.find('=') == std::string::npos) {
+  if (call.params.find('=') == std::string_view::npos) {
     c.ParamError(call.word);
     return;
   }
@@ -258,10 +257,12 @@ void CmdSet(Client& c, const CommandCall& call) {
   }
 
   TStringList& list = c.store.List(kind);
-  const std::string line = name + "=" + value;
+  std::string line;
+  line.reserve(name.size() + 1 + value.size());
+  line.append(name).append("=").append(value);
   const int idx = list.IndexOfName(name);
   if (idx >= 0) {
-    list.Put(idx, line);
+    list.Put(idx, std::move(line));
     if (StartsWith(name, "toolbox.") || StartsWith(name, "map.located")) {
       c.RefreshPanels();
       c.host.RedrawMap();
