@@ -259,15 +259,22 @@ void LayoutAroundCurrent(MapModel& m) {
     r->visitedMark = false;
   };
   m.LayoutGrid.Set(TLayoutGrid::kCentre, r);
-  place_centre();
   if (flat) {
-    ShortestWayLayoutPass(m, r);
-  } else if (!LayoutPass(m, r, kLayoutBudget)) {
-    // Placing and placing again would hold the window up for long: the
-    // shortest ways alone decide.
-    ScanFlat(m, r);
     place_centre();
     ShortestWayLayoutPass(m, r);
+  } else {
+    // The shortest distances, kept in case the exact pass gives up.
+    std::vector<std::int32_t>& kept = m.distances;
+    kept.clear();
+    for (const tmudcell* c : m.queue) kept.push_back(c->distance);
+    place_centre();
+    if (!LayoutPass(m, r, kLayoutBudget)) {
+      // Placing and placing again would hold the window up for long: the
+      // shortest ways alone decide.
+      for (std::size_t i = 0; i < kept.size(); ++i) m.queue[i]->distance = kept[i];
+      place_centre();
+      ShortestWayLayoutPass(m, r);
+    }
   }
   ++m.pass;
   PlacePass(m, r);

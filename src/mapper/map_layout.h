@@ -12,8 +12,8 @@ namespace tarnel {
 class Client;
 
 // Placements one layout may make before the shortest ways alone decide:
-// some 5 ms of work.
-inline constexpr long kLayoutBudget = 400000;
+// some half a millisecond of work.
+inline constexpr long kLayoutBudget = 60000;
 
 // Places every room reachable from c (already placed) relative to it,
 // placing a room again whenever a shorter way to it turns up.  On maps with

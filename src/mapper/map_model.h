@@ -105,6 +105,7 @@ class MapModel {
   // Work space of the layout passes, kept between moves.
   std::vector<std::pair<tmudcell*, int>> stack;
   std::vector<tmudcell*> queue;
+  std::vector<std::int32_t> distances;
 
  private:
   tmudcell* current_ = nullptr;
