@@ -30,6 +30,15 @@ void Segment(MapCanvas& canvas, int x1, int y1, int x2, int y2, std::uint32_t bg
   }
 }
 
+// Room names are short and most squares of a town share one: a plain loop
+// beats a library call per square.
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
+
 }  // namespace
 
 MapColours ReadMapColours(const TStringList& settings) {
@@ -65,9 +74,17 @@ void DrawMap(const MapModel& m, const MapColours& colours, bool located, MapCanv
   // Black where no square will be: the gaps between them, past the last
   // column and row, and (below) the empty slots.  Squares cover the rest,
   // so the picture is not cleared twice over.
+  // The gaps between columns are drawn column by column, each just before
+  // the column to its left, while that part of the picture is at hand:
+  // nothing drawn for a column reaches past its right gap.
   const int columns_end = (100 - v.column_origin) * W;
   const int rows_end = (100 - v.row_origin) * H;
-  for (int x = 0; x < std::min(columns_end, v.image_width + 2); x += W) canvas.Fill(x, 0, x + 1, v.image_height + 2, 0);
+  const int gaps_end = std::min(columns_end, v.image_width + 2);
+  int next_gap = 0;
+  auto gaps_upto = [&](int x_last) {
+    for (; next_gap < gaps_end && next_gap <= x_last; next_gap += W)
+      canvas.Fill(next_gap, 0, next_gap + 1, v.image_height + 2, 0);
+  };
   for (int y = 0; y < std::min(rows_end, v.image_height + 2); y += H) canvas.Fill(0, y, v.image_width + 2, y + 1, 0);
   canvas.Fill(std::max(columns_end, 0), 0, v.image_width + 2, v.image_height + 2, 0);
   canvas.Fill(0, std::max(rows_end, 0), v.image_width + 2, v.image_height + 2, 0);
@@ -80,6 +97,7 @@ void DrawMap(const MapModel& m, const MapColours& colours, bool located, MapCanv
     room_at[d] = Darken(colours.room, 3 * d);
     pen_at[d] = Darken(colours.line, 4 * d);
   }
+  const std::string_view centre_name = centre->name;
   auto slot = [&](int x, int y) -> const tmudcell* {
     return TLayoutGrid::Inside(x, y, level) ? m.LayoutGrid.At(x, y, level) : nullptr;
   };
@@ -94,6 +112,7 @@ void DrawMap(const MapModel& m, const MapColours& colours, bool located, MapCanv
     const int left = (i - v.column_origin) * W + 1;
     if (left > v.image_width) break;
     const int right = (i - v.column_origin + 1) * W;
+    gaps_upto(right);
     for (int j = v.row_origin; j <= 99; ++j) {
       const int top = (j - v.row_origin) * H + 1;
       if (top > v.image_height) break;
@@ -108,7 +127,7 @@ void DrawMap(const MapModel& m, const MapColours& colours, bool located, MapCanv
         continue;
       }
       const int d = std::clamp(r->distance, 0, 20);
-      const bool bright = r->name == centre->name;
+      const bool bright = SameName(r->name, centre_name);
       std::uint32_t brush;
       if (r->colour <= 0 && !r->corridorMark) {
         brush = bright ? colours.room : room_at[d];
@@ -149,6 +168,7 @@ void DrawMap(const MapModel& m, const MapColours& colours, bool located, MapCanv
       }
     }
   }
+  gaps_upto(gaps_end);
 }
 
 }  // namespace tarnel
