@@ -64,7 +64,7 @@ sleep 1
 shot final
 
 # The map column: the window's right part.  MAP_CROP="X Y W H" overrides.
-read -r cx cy cw ch <<< "${MAP_CROP:-756 18 268 710}"
+read -r cx cy cw ch <<< "${MAP_CROP:-764 18 260 262}"
 for name in tower cellar final; do $x11 png "$out/$name.xwd" "$out/map-$name.png" "$cx" "$cy" "$cw" "$ch" 2; done
 
 # The pointer over a room (HOVER="X Y" in screen pixels; the default is
@@ -73,15 +73,15 @@ for name in tower cellar final; do $x11 png "$out/$name.xwd" "$out/map-$name.png
 # (EDITOR_BUTTON="X Y").  Between the two a Shift-click on Ворота, two
 # steps away (WALK_TO="X Y"): the client sends the way, the server answers
 # both steps and the map follows.
-read -r hx hy <<< "${HOVER:-909 368}"
+read -r hx hy <<< "${HOVER:-908 150}"
 $x11 move "$hx" "$hy"
 sleep 0.5
 shot hover
-read -r wx wy <<< "${WALK_TO:-874 349}"
+read -r wx wy <<< "${WALK_TO:-874 132}"
 $x11 shiftclick "$wx" "$wy"
 sleep 1.5
 shot walked
-read -r ex ey <<< "${EDITOR_BUTTON:-1011 705}"
+read -r ex ey <<< "${EDITOR_BUTTON:-1011 280}"
 $x11 click "$ex" "$ey"
 sleep 0.5
 $x11 move "$hx" "$hy"
