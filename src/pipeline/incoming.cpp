@@ -108,11 +108,7 @@ struct Incoming::Subject {
   std::string& text;  // a buffer of the walk's own, used line after line
   ByteSet bytes;
   bool made = false;
-
-  const ByteSet& Bytes() {
-    Text();
-    return bytes;
-  }
+  bool counted = false;
 
   const std::string& Text() {
     if (!made) {
@@ -121,6 +117,15 @@ struct Incoming::Subject {
       text += '\n';
       text += line;
       text += '\r';
+    }
+    return text;
+  }
+
+  // The bytes of the framed text, worked out when a trigger first asks.
+  const ByteSet& Bytes() {
+    if (!counted) {
+      counted = true;
+      Text();
       // Two sets filled in turn, so that a byte seldom waits for the store
       // of the byte before it.
       std::uint64_t b[2][4] = {};
@@ -138,7 +143,7 @@ struct Incoming::Subject {
       }
       for (int k = 0; k < 4; ++k) bytes.bits[k] = b[0][k] | b[1][k];
     }
-    return text;
+    return bytes;
   }
 };
 
@@ -543,9 +548,14 @@ void Incoming::RunTriggers(const std::string& clean, const std::string& raw, boo
     if (k >= cache.items.size()) break;
     last = k;
     started = true;
-    // A byte of the pattern that the line lacks can never be matched.
-    const TriggerCache::Quick& q = cache.quick[k];
-    if (!q.variables && !q.bytes.Within((q.raw ? raw_subject : clean_subject).Bytes())) continue;
+    // A byte of the pattern that the line lacks can never be matched.  The
+    // index has found a key of the pattern in the line already, and the
+    // matcher soon gives up on the rest; without it this saves most of
+    // the matching.
+    if (!index_triggers_) {
+      const TriggerCache::Quick& q = cache.quick[k];
+      if (!q.variables && !q.bytes.Within((q.raw ? raw_subject : clean_subject).Bytes())) continue;
+    }
     ParsedTrigger& t = cache.items[k];
     if (!preview) {
       const std::uint64_t stamp = groups_stamp;
@@ -568,7 +578,7 @@ void Incoming::RunTriggers(const std::string& clean, const std::string& raw, boo
     }
     Subject& subject = t.raw_subject ? raw_subject : clean_subject;
     const std::string& subject_text = subject.Text();
-    if (t.variables && !t.literals.Within(subject.bytes)) continue;
+    if (t.variables && !t.literals.Within(subject.Bytes())) continue;
 
     captures_.Reset();
     if (!MatchPattern(t.pattern, subject_text, captures_)) continue;

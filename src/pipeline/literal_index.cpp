@@ -31,6 +31,7 @@ void LiteralIndex::Clear() {
   slots_.clear();
   buckets_.clear();
   pairs_.clear();
+  pair_bits_.clear();
   std::memset(singles_, 0, sizeof singles_);
   std::memset(firsts_, 0, sizeof firsts_);
   lengths_ = 0;
@@ -80,8 +81,12 @@ void LiteralIndex::Add(std::uint32_t id, std::string_view key) {
   if (key.size() == 1) {
     Set(singles_, static_cast<unsigned char>(key[0]));
   } else {
-    if (pairs_.empty()) pairs_.assign(1u << 16, 0);
+    if (pairs_.empty()) {
+      pairs_.assign(1u << 16, 0);
+      pair_bits_.assign((1u << 16) / 64, 0);
+    }
     Set(firsts_, static_cast<unsigned char>(key[0]));
+    Set(pair_bits_.data(), Pair(key.data()));
     pairs_[Pair(key.data())] |= static_cast<std::uint8_t>(1u << key.size());
   }
 }
@@ -124,11 +129,13 @@ void LiteralIndex::Find(std::string_view text, std::vector<std::uint32_t>& out) 
   const std::size_t n = text.size();
   const bool singles = (lengths_ & 2) != 0;
   const std::uint8_t* pairs = pairs_.empty() ? nullptr : pairs_.data();
+  const std::uint64_t* pair_bits = pair_bits_.data();
   for (std::size_t j = 0; j < n; ++j) {
     if (singles && Has(singles_, static_cast<unsigned char>(p[j]))) report(PackKey(text.substr(j, 1)));
     if (pairs == nullptr || j + 1 >= n || !Has(firsts_, static_cast<unsigned char>(p[j]))) continue;
-    const unsigned lengths = pairs[Pair(p + j)];
-    if (lengths == 0) continue;
+    const unsigned pair = Pair(p + j);
+    if (!Has(pair_bits, pair)) continue;
+    const unsigned lengths = pairs[pair];
     for (std::size_t len = 2; len <= kLongestKey && j + len <= n; ++len)
       if (lengths & (1u << len)) report(PackKey(std::string_view(p + j, len)));
   }

@@ -52,6 +52,7 @@ class LiteralIndex {
   // For the first two bytes of keys of two or more: bit n set when a key
   // of n bytes begins with them (64 KiB, made with the first such key).
   std::vector<std::uint8_t> pairs_;
+  std::vector<std::uint64_t> pair_bits_;  // pairs that begin a key: a small table to ask first
   std::uint64_t singles_[4] = {};   // keys of one byte
   std::uint64_t firsts_[4] = {};    // first bytes of the longer keys
   unsigned lengths_ = 0;            // bit n: keys of n bytes exist

@@ -111,7 +111,12 @@ void TStringList::SetValueAt(int i, std::string_view value) {
   std::string& slot = lines_[static_cast<std::size_t>(i)];
   const auto eq = slot.find('=');
   if (eq == std::string::npos) return;
-  slot.replace(eq + 1, std::string::npos, value);
+  if (value.data() >= slot.data() && value.data() <= slot.data() + slot.size()) {
+    slot.replace(eq + 1, std::string::npos, value);  // a value taken from this line
+  } else {
+    slot.resize(eq + 1);
+    slot.append(value);
+  }
   Touch(false);
 }
 
