@@ -265,6 +265,8 @@ void Connection::OnRead(std::string_view bytes) {
   if (from < text.size() || marks.empty()) Deliver(std::string_view(text).substr(from));
 }
 
+bool Connection::Backlogged() const { return client_.incoming.Backlogged(); }
+
 void Connection::Deliver(std::string_view text) {
   const std::string plain = telnet_.Pass(text);
   const std::string answers = telnet_.TakeAnswers();

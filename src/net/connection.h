@@ -58,6 +58,8 @@ class Connection {
   // A socket error; code is a POSIX errno value.
   void OnError(int code);
   void OnRead(std::string_view bytes);
+  // Whether a read should wait: the triggers are behind (see Incoming).
+  bool Backlogged() const;
 
   // Encrypted connections (global._tls): a certificate the system does
   // not trust is accepted the first time and its SHA-256 fingerprint kept

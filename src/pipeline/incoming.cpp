@@ -292,7 +292,10 @@ void Incoming::ProcessIncoming(std::string_view chunk) {
   for (std::string* b : {&display_copy, &lines_copy, &shown})
     if (b->capacity() > kKeptChunkStorage) std::string().swap(*b);
 
-  if (in_trigger_loop_) return;
+  if (in_trigger_loop_) {
+    backlog_bytes_ += chunk.size();
+    return;
+  }
   in_trigger_loop_ = true;
   while (clean_.size() > 1) {
     // Nothing but this loop touches the first entry while its triggers run
@@ -312,6 +315,7 @@ void Incoming::ProcessIncoming(std::string_view chunk) {
     Recycle(std::move(raw));
   }
   in_trigger_loop_ = false;
+  backlog_bytes_ = 0;
 }
 
 // What SetValue does, without looking the name up while the list keeps its

@@ -36,6 +36,12 @@ class Incoming {
   // One chunk of decoded server text (or text injected as if the server had
   // sent it).
   void ProcessIncoming(std::string_view chunk);
+  // Text keeps coming in while the triggers of earlier lines run (their
+  // commands let the message loop turn): past a megabyte of it, reading
+  // waits until the triggers have caught up, so a fast server cannot fill
+  // memory with lines waiting for them.
+  bool Backlogged() const { return backlog_bytes_ >= kMostBacklog; }
+  static constexpr std::size_t kMostBacklog = 1 << 20;
 
   // Parallel queues: completed lines waiting for their triggers, then the
   // line still being received.
@@ -149,6 +155,7 @@ class Incoming {
   // colour code cut between two reads never leaks into a clean line.
   EscapeStripper line_stripper_;
   bool in_trigger_loop_ = false;
+  std::size_t backlog_bytes_ = 0;  // taken in while the trigger loop ran
   bool index_triggers_ = true;
   std::deque<std::string> subject_texts_;
   std::deque<std::string> chunk_buffers_;

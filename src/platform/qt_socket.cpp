@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QMetaObject>
 #include <QSslSocket>
+#include <QTimer>
 #include <algorithm>
 #include <cerrno>
 
@@ -172,6 +173,13 @@ void QtSocket::Post(Event event) {
 void QtSocket::Dispatch() {
   dispatch_posted_ = false;
   if (events_.empty()) return;
+  // The triggers are behind: everything waits its turn, in order, and the
+  // queue is looked at again in a millisecond.
+  if (events_.front().kind == Kind::Read && target_ != nullptr && target_->Backlogged()) {
+    dispatch_posted_ = true;
+    QTimer::singleShot(1, this, &QtSocket::Dispatch);
+    return;
+  }
   const Event event = std::move(events_.front());
   events_.pop_front();
   if (event.kind == Kind::Read) {

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "net_client.h"
@@ -252,6 +253,55 @@ TEST(SocketTest, ASendTheSocketCannotTakeAtOnceGoesOutWholeAndInOrder) {
   ASSERT_TRUE(c.WaitForDisconnect(30000));
   EXPECT_TRUE(server.Wait() == big + "tail\r");
   EXPECT_TRUE(server.Succeeded()) << server.Diagnostics();
+}
+
+// A host that notes the most lines ever waiting for their triggers while
+// the message loop turned.
+class BacklogHost : public NetHost {
+ public:
+  void ProcessMessages() override {
+    if (client_ != nullptr) most_waiting = std::max(most_waiting, client_->incoming.CleanLines().size());
+
+    QtHost::ProcessMessages();
+  }
+  void Watch(const Client* c) { client_ = c; }
+  std::size_t most_waiting = 0;
+
+ private:
+  const Client* client_ = nullptr;
+};
+
+// The server sends far faster than the triggers get through the lines.
+// Reading waits while a megabyte is behind them: every line still meets
+// its triggers, in order, and the lines waiting stay a bounded few.
+TEST(SocketTest, AFloodWaitsForTheTriggersInsteadOfPilingUp) {
+  TestServer server("burst 4000000\nline .\nline THE END\nclose\n");
+  BacklogHost host;
+  Client client(host);
+  host.Attach(&client);
+  host.Watch(&client);
+  client.DefaultProfile();
+  client.store.Variables().SetValue("global._logfile", "");
+  client.RefreshPanels();
+  // Every line runs a command (and with it the message loop); the count
+  // of lines the triggers saw is kept.
+  client.store.Triggers().Add("default.%1=/set seen=%1");
+  client.store.Triggers().Add("default.THE END=/set done=1");
+  client.store.Groups().SetValue("group.default", "on");
+  client.ExecuteCommand("/connect 127.0.0.1 " + std::to_string(server.Port()), true);
+  QElapsedTimer timer;
+  timer.start();
+  while (client.store.Var("default.done") != "1" && timer.elapsed() < 120000)
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+  EXPECT_EQ(client.store.Var("default.done"), "1");
+  EXPECT_EQ(client.store.Var("default.seen"), "THE END");
+  EXPECT_NE(host.main.find("THE END"), std::string::npos);
+  // A megabyte of lines, and a read's worth more (the lines of the flood
+  // are some thirty bytes long; without the wait 3.5 MB of them piled up).
+  const double line_length = 4000000.0 / static_cast<double>(std::count(host.main.begin(), host.main.end(), '\n'));
+  EXPECT_LT(static_cast<double>(host.most_waiting) * line_length, 1.5 * Incoming::kMostBacklog)
+      << host.most_waiting << " lines waited";
+  host.Attach(nullptr);
 }
 
 }  // namespace
