@@ -1,6 +1,5 @@
 #include "script/string_list.h"
 
-#include <atomic>
 
 #include "script/text_file.h"
 #include "text/case_fold.h"
@@ -41,7 +40,11 @@ std::string_view TStringList::ShortOf(std::string_view name) {
 }
 
 void TStringList::Touch(bool layout) {
-  static std::atomic<std::uint64_t> next_stamp{0};
+  // Stamps are unique among all lists of a thread, so a cache that kept a
+  // stamp never mistakes another list's change for its own.  The client
+  // keeps its lists on one thread; a locked add on every change of a
+  // line variable cost more than the change itself.
+  thread_local std::uint64_t next_stamp = 0;
   changes_ = ++next_stamp;
   if (layout) layout_changes_ = changes_;
 }
