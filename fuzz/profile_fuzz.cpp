@@ -22,7 +22,9 @@
 #include "fuzz_host.h"
 #include "fuzz_sandbox.h"
 #include "interp/commands.h"
+#include "script/exact_line.h"
 #include "script/profile_writer.h"
+#include "text/paths.h"
 
 namespace {
 
@@ -80,14 +82,24 @@ FuzzClient& Fuzzer() {
 
 // The lines a save writes.  "/set" makes the names of the log and the
 // profile absolute, so the default profile's "standart.log" comes back as
-// a full path: those two are left out.
+// a full path: those two are left out.  An include records the full path
+// of its file, while a variable the profile set under an include's name
+// ("/set global._include2=x.tmc") is saved as it was set and comes back
+// as that full path: includes are compared by the full path.
 std::string SavedLines(Client& c) {
   TStringList lines;
   lines.SetText(BuildProfileText(c.store));
   std::string out;
   for (const std::string& line : lines.Lines()) {
     if (line.starts_with("set var global._logfile=") || line.starts_with("set var global._profile=")) continue;
-    out += line;
+    if (line.starts_with("include {") && line.ends_with("}")) {
+      out += "include {" + text::ExpandFileName(std::string_view(line).substr(9, line.size() - 10)) + "}";
+    } else if (auto exact = ReadExactLine(line); exact && exact->kind_word.empty()) {
+      exact->value = text::ExpandFileName(exact->value);
+      out += WriteExactLine(*exact);
+    } else {
+      out += line;
+    }
     out += '\n';
   }
   return out;

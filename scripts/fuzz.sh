@@ -6,36 +6,53 @@
 # table of what ran and what was found, and exits non-zero when a target
 # found something.  Nothing is installed here (scripts/setup.sh does that).
 #
-#   bash scripts/fuzz.sh [--no-build] [SECONDS] [TARGET...]
+#   bash scripts/fuzz.sh [--no-build] [--fast] [SECONDS] [TARGET...]
 #
 # SECONDS defaults to 60 per target.  A run goes on after a finding
 # (libFuzzer's fork mode), so one defect does not hide the rest; the files
 # that reproduce what was found stay in build/fuzz/findings/<target>/ until
 # that target runs again.  Runs are niced and use one core.
+#
+# --fast is for long runs: the targets run without AddressSanitizer
+# (build/fuzz-fast, UBSan only), which executes two to three times as many
+# inputs, and afterwards every input the run kept (each one reaches code no
+# earlier input reached) runs once more in the AddressSanitizer build.  What
+# either finds counts.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build=1
-if [ "${1:-}" = "--no-build" ]; then
-  build=0
+fast=0
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --no-build) build=0 ;;
+    --fast) fast=1 ;;
+    *) break ;;
+  esac
   shift
-fi
+done
 seconds="${1:-60}"
 [ $# -gt 0 ] && shift
 targets=("$@")
 
+configure() {  # build dir, whether under AddressSanitizer
+  CC=clang CXX=clang++ cmake -S . -B "$1" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DTARNEL_FUZZ=ON -DTARNEL_FUZZ_ASAN="$2" -DTARNEL_GUI=OFF -DTARNEL_TESTS=OFF >/dev/null
+  nice -n 19 cmake --build "$1" -j1
+}
+run_dir=build/fuzz
 if [ "$build" = 1 ]; then
-  CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DTARNEL_FUZZ=ON -DTARNEL_GUI=OFF -DTARNEL_TESTS=OFF >/dev/null
-  nice -n 19 cmake --build build/fuzz -j1
+  configure build/fuzz ON
+  [ "$fast" = 1 ] && configure build/fuzz-fast OFF
 fi
+[ "$fast" = 1 ] && run_dir=build/fuzz-fast
 if [ ${#targets[@]} -eq 0 ]; then
-  for bin in build/fuzz/fuzz/*_fuzz; do
+  for bin in "$run_dir"/fuzz/*_fuzz; do
     [ -x "$bin" ] && targets+=("$(basename "$bin")")
   done
 fi
 if [ ${#targets[@]} -eq 0 ]; then
-  echo "No fuzz targets in build/fuzz/fuzz: build them first." >&2
+  echo "No fuzz targets in $run_dir/fuzz: build them first." >&2
   exit 2
 fi
 
@@ -48,7 +65,7 @@ trap 'rm -rf "$scratch"' EXIT
 table=()
 found=0
 for name in "${targets[@]}"; do
-  bin=build/fuzz/fuzz/$name
+  bin=$run_dir/fuzz/$name
   work=$scratch/$name
   findings=build/fuzz/findings/$name
   mkdir -p "$work/corpus" "$work/tmp"
@@ -70,10 +87,20 @@ for name in "${targets[@]}"; do
   { time TMPDIR=$work/tmp TARNEL_FUZZ_TMP=$work/tmp nice -n 19 "$bin" "${args[@]}" "$work/corpus" \
       </dev/null >"$work/log" 2>&1; } 2>"$work/time" || true
   read -r real user sys <"$work/time"
+  if [ "$fast" = 1 ]; then
+    # The kept inputs once more, under AddressSanitizer: -runs=0 executes
+    # the corpus and stops.
+    echo "Running the $(find "$work/corpus" -type f | wc -l) inputs kept by $name under AddressSanitizer"
+    replay=(-runs=0 -artifact_prefix="$PWD/$findings/")
+    [ -f "fuzz/$name.options" ] && replay+=("${options[@]}")
+    TMPDIR=$work/tmp TARNEL_FUZZ_TMP=$work/tmp nice -n 19 "build/fuzz/fuzz/$name" "${replay[@]}" \
+      "$work/corpus" </dev/null >"$work/replay.log" 2>&1 || true
+  fi
   runs=$(grep -aoE '^#[0-9]+' "$work/log" | tail -1 | tr -d '#' || true)
   runs=${runs:-0}
   corpus=$(find "$work/corpus" -type f | wc -l)
   counts=""
+  mkdir -p "$findings"  # another run of the same target may have removed it
   total=0
   for kind in crash leak timeout oom slow-unit; do
     n=$(find "$findings" -type f -name "$kind-*" | wc -l)

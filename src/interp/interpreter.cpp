@@ -184,6 +184,8 @@ void Interpreter::GrabArguments(std::string_view text, TStringList& LocalVars,
 
 void Interpreter::Statement(std::string_view statement, bool echo, TStringList& LocalVars,
                             TStringList& LocalFuncs) {
+  const bool builtin = NextStatementBuiltin;
+  NextStatementBuiltin = false;
   // The statement is a view into the batch's text for as long as nothing
   // changes it, so blocks nested in blocks share one copy of their text.
   std::string owned;
@@ -210,7 +212,8 @@ void Interpreter::Statement(std::string_view statement, bool echo, TStringList& 
   std::string_view word_view, rest;
   SplitFirstWord(statement, word_view, rest);
 
-  const std::string macro = client_.store.FindEnabled(EntryKind::Macros, word_view);
+  const bool file_word = builtin && (word_view == "/set" || word_view == "/include");
+  const std::string macro = file_word ? std::string() : client_.store.FindEnabled(EntryKind::Macros, word_view);
   if (!macro.empty()) {
     const std::string expanded = ExpandMacro(macro, rest);
     RunCommand(expanded, echo, LocalVars, LocalFuncs);

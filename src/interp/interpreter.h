@@ -53,6 +53,12 @@ class Interpreter {
   bool AbortRequested = false;
   // How many message pumps of running batches are active now.
   int Pumping = 0;
+  // Set by a file load for each of its lines: the first statement run
+  // after it reaches the commands "/set" and "/include" themselves even
+  // where a macro has their name, so a profile that defines such a macro
+  // still loads the entries written after it.  Taken back by that
+  // statement.
+  bool NextStatementBuiltin = false;
   void BreakAll();
 
  private:

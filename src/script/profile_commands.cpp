@@ -99,8 +99,10 @@ void LoadCommand(Client& c, const CommandCall& call, Load kind) {
     return;
   }
   if (kind == Load::Profile) {
+    c.interp.NextStatementBuiltin = true;
     c.interp.RunCommand("/set var global._profile='" + full + "'", false, call.LocalVars,
                         call.LocalFuncs);
+    c.interp.NextStatementBuiltin = false;
     c.PrintText(std::string("\r\n\x1b[0;37m** Загружен профиль "_cp) + full + "\r\n");
     const std::string map_file = c.store.Var("map._file");
     if (!map_file.empty())
@@ -125,8 +127,11 @@ bool LoadScriptFile(Client& c, std::string_view file, TStringList& LocalVars,
   for (const ScriptStep& step : steps) {
     if (step.exact)
       RunExact(c, *step.exact, LocalVars, LocalFuncs);
-    else
+    else {
+      c.interp.NextStatementBuiltin = true;
       c.interp.RunCommand(step.text, true, LocalVars, LocalFuncs);
+      c.interp.NextStatementBuiltin = false;
+    }
   }
   return true;
 }

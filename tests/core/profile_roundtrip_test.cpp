@@ -80,6 +80,31 @@ TEST_F(ProfileRoundTrip, AnUnclosedBraceInAValueKeepsTheEntriesAfterIt) {
   EXPECT_EQ(a->store.Var("global.c"), "2");
 }
 
+// Macros are saved first, so one named after a profile's own words would
+// otherwise take every line after it.
+TEST_F(ProfileRoundTrip, AMacroNamedAfterAProfileWordKeepsTheEntriesAfterIt) {
+  TestHost h;
+  auto a = Fresh(h);
+  a->ExecuteCommand("/set global.b=1", false);
+  a->ExecuteCommand("/set hotkey F5={/echo F5}", false);
+  a->ExecuteCommand("/set macro {/include}={/echo hijacked %0}", false);
+  a->ExecuteCommand("/set macro {/set}={/echo hijacked %0}", false);
+  a->store.Variables().Add("global._include=" + Path("other.tmc"));
+  std::ofstream(dir_ / "other.tmc") << "set var global.other={ran}\r\n";
+  a->ExecuteCommand("/save p.tmc", false);
+  TestHost h2;
+  auto b = Fresh(h2);
+  b->ExecuteCommand("/load p.tmc", false);
+  EXPECT_EQ(b->store.Var("global.b"), "1");
+  EXPECT_EQ(b->store.Var("global.other"), "ran");
+  EXPECT_GE(b->store.Hotkeys().IndexOfName("default.F5"), 0);
+  EXPECT_EQ(h2.main.find("hijacked"), std::string::npos);
+  // Typed, the macros still stand for the commands.
+  b->ExecuteCommand("/set global.c=2", false);
+  EXPECT_NE(h2.main.find("hijacked"), std::string::npos);
+  EXPECT_EQ(b->store.Var("global.c"), "");
+}
+
 // Texts that every stage between a saved line and the store reacts to.
 std::vector<std::string> AwkwardTexts() {
   std::vector<std::string> pieces = {
