@@ -30,6 +30,8 @@ namespace {
 using namespace tarnel;
 using tarnel::fuzz::FuzzClient;
 
+constexpr std::size_t kMostMoves = 16;
+
 [[noreturn]] void Fail(const char* what) {
   std::fprintf(stderr, "map_fuzz: %s\n", what);
   __builtin_trap();
@@ -117,7 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                          "/set map.flat={A;B=C}"};
     // One move is one batch, as a player's alias would type it: the
     // panels are refreshed once for it, not after each of its commands.
-    for (std::size_t i = 0; i < moves.size() && i < 64; ++i) {
+    for (std::size_t i = 0; i < moves.size() && i < kMostMoves; ++i) {
       const auto b = static_cast<unsigned char>(moves[i]);
       std::string batch = (b & 8) ? "/set map._autograb=off;" : "/set map._autograb=on;";
       batch += kFlats[(b >> 4) & 3];

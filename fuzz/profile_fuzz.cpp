@@ -82,26 +82,35 @@ FuzzClient& Fuzzer() {
 
 // The lines a save writes.  "/set" makes the names of the log and the
 // profile absolute, so the default profile's "standart.log" comes back as
-// a full path: those two are left out.  An include records the full path
-// of its file, while a variable the profile set under an include's name
-// ("/set global._include2=x.tmc") is saved as it was set and comes back
-// as that full path: includes are compared by the full path.
+// a full path: those two are left out.  Every variable named like an
+// include record is saved as an include, and a load records each file it
+// includes once, by its full path: a variable the profile set under such
+// a name ("/set global._include2=x.tmc") comes back as that file's record.
+// So includes count as the set of full paths they name, none empty.
 std::string SavedLines(Client& c) {
   TStringList lines;
   lines.SetText(BuildProfileText(c.store));
   std::string out;
+  std::vector<std::string> includes;
+  auto include = [&](std::string_view path) {
+    if (path.empty()) return;
+    std::string full = text::ExpandFileName(path);
+    if (std::find(includes.begin(), includes.end(), full) == includes.end()) includes.push_back(std::move(full));
+  };
   for (const std::string& line : lines.Lines()) {
     if (line.starts_with("set var global._logfile=") || line.starts_with("set var global._profile=")) continue;
     if (line.starts_with("include {") && line.ends_with("}")) {
-      out += "include {" + text::ExpandFileName(std::string_view(line).substr(9, line.size() - 10)) + "}";
-    } else if (auto exact = ReadExactLine(line); exact && exact->kind_word.empty()) {
-      exact->value = text::ExpandFileName(exact->value);
-      out += WriteExactLine(*exact);
-    } else {
-      out += line;
+      include(std::string_view(line).substr(9, line.size() - 10));
+      continue;
     }
+    if (auto exact = ReadExactLine(line); exact && exact->kind_word.empty()) {
+      include(exact->value);
+      continue;
+    }
+    out += line;
     out += '\n';
   }
+  for (const std::string& full : includes) out += "include " + full + '\n';
   return out;
 }
 

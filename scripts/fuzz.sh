@@ -13,11 +13,11 @@
 # that reproduce what was found stay in build/fuzz/findings/<target>/ until
 # that target runs again.  Runs are niced and use one core.
 #
-# --fast is for long runs: the targets run without AddressSanitizer
-# (build/fuzz-fast, UBSan only), which executes two to three times as many
-# inputs, and afterwards every input the run kept (each one reaches code no
-# earlier input reached) runs once more in the AddressSanitizer build.  What
-# either finds counts.
+# --fast is for long runs: the targets run without AddressSanitizer and
+# without comparison tracing (build/fuzz-fast, UBSan only), which executes
+# three to five times as many inputs, and afterwards every input the run
+# kept (each one reaches code no earlier input reached) runs once more in
+# the AddressSanitizer build.  What either finds counts.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -35,15 +35,15 @@ seconds="${1:-60}"
 [ $# -gt 0 ] && shift
 targets=("$@")
 
-configure() {  # build dir, whether under AddressSanitizer
+configure() {  # build dir, whether the fast build
   CC=clang CXX=clang++ cmake -S . -B "$1" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DTARNEL_FUZZ=ON -DTARNEL_FUZZ_ASAN="$2" -DTARNEL_GUI=OFF -DTARNEL_TESTS=OFF >/dev/null
+    -DTARNEL_FUZZ=ON -DTARNEL_FUZZ_FAST="$2" -DTARNEL_GUI=OFF -DTARNEL_TESTS=OFF >/dev/null
   nice -n 19 cmake --build "$1" -j1
 }
 run_dir=build/fuzz
 if [ "$build" = 1 ]; then
-  configure build/fuzz ON
-  [ "$fast" = 1 ] && configure build/fuzz-fast OFF
+  configure build/fuzz OFF
+  [ "$fast" = 1 ] && configure build/fuzz-fast ON
 fi
 [ "$fast" = 1 ] && run_dir=build/fuzz-fast
 if [ ${#targets[@]} -eq 0 ]; then
