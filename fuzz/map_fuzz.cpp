@@ -1,6 +1,6 @@
 // Map files from outside, laid out and walked.  The input's first piece
 // (up to the first NUL) is written as a map file and loaded with
-// "/loadmap"; the bytes after it are moves, each byte one step:
+// "/loadmap"; the bytes after it are moves (the first 16), each byte one step:
 //   low three bits 0-6: "/nav" with w n e s u d x; 7: Alt+Backspace
 //   bit 3: recording off for this step
 //   bits 4-5: map.flat for this step: empty, "A", "B", or "A;B=C"
