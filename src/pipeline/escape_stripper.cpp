@@ -84,6 +84,13 @@ int EscapeStripper::StripInto(std::string_view text, std::string& out) {
       out.append(text.substr(i, end - i));
       i = end;
       if (i == text.size()) break;
+      // A sequence that ends within the text and is far too short to be
+      // abandoned leaves nothing: it is passed over whole.
+      const std::size_t after = SequenceEnd(text, i);
+      if (after < text.size() && after - i < 128) {
+        i = after;
+        continue;
+      }
     }
     bool over = false;
     if (Feed(static_cast<unsigned char>(text[i]), over)) out += text[i];

@@ -227,6 +227,17 @@ void Incoming::ProcessIncoming(std::string_view chunk) {
   // may inject text, which lands there too, before the rest of this chunk,
   // just as if the rest had waited in an accumulator.
   bool unfinished = false;
+  // The entries being filled.  A line end makes new ones (and a preview
+  // trigger may bring more text through here), so they are looked up again
+  // after every line end; nothing else moves them.
+  std::string* raw_line = &raw_.back();
+  std::string* clean_line = &clean_.back();
+  auto end_line = [&] {
+    EndLine(previews);
+    unfinished = false;
+    raw_line = &raw_.back();
+    clean_line = &clean_.back();
+  };
   const char* p = lines.data();
   const char* const end = p + lines.size();
   while (p < end) {
@@ -234,23 +245,17 @@ void Incoming::ProcessIncoming(std::string_view chunk) {
       // Plain text up to the next escape or line end goes in one piece.
       const char* q = FindLineBreaker(p, end);
       if (q != p) {
-        const std::size_t room = kLongestLine - std::min(kLongestLine, raw_.back().size());
+        const std::size_t room = kLongestLine - std::min(kLongestLine, raw_line->size());
         if (static_cast<std::size_t>(q - p) > room) q = p + room;
-        raw_.back().append(p, static_cast<std::size_t>(q - p));
-        clean_.back().append(p, static_cast<std::size_t>(q - p));
+        raw_line->append(p, static_cast<std::size_t>(q - p));
+        clean_line->append(p, static_cast<std::size_t>(q - p));
         unfinished = true;
         p = q;
-        if (raw_.back().size() >= kLongestLine) {
-          EndLine(previews);
-          unfinished = false;
-        }
+        if (raw_line->size() >= kLongestLine) end_line();
         continue;
       }
     }
-    if (raw_.back().size() >= kLongestLine) {
-      EndLine(previews);
-      unfinished = false;
-    }
+    if (raw_line->size() >= kLongestLine) end_line();
     // A whole colour code goes to the raw line in one piece and nothing of it
     // to the clean line, as the stripper would have it byte by byte.
     if (*p == '\x1b' && !line_stripper_.Inside() && end - p > 2 && p[1] == '[') {
@@ -258,7 +263,7 @@ void Incoming::ProcessIncoming(std::string_view chunk) {
       auto collected = [](char c) { return c == ' ' || c == ';' || c == '?' || (c >= '0' && c <= '9'); };
       while (q < end && q - p < 200 && collected(*q)) ++q;
       if (q < end && q - p < 200 && *q != '\r' && *q != '\n') {
-        raw_.back().append(p, static_cast<std::size_t>(q + 1 - p));
+        raw_line->append(p, static_cast<std::size_t>(q + 1 - p));
         unfinished = true;
         p = q + 1;
         continue;
@@ -266,17 +271,16 @@ void Incoming::ProcessIncoming(std::string_view chunk) {
     }
     const char ch = *p++;
     if (ch == '\n') {
-      raw_.back() += '\n';
-      EndLine(previews);
-      unfinished = false;
+      *raw_line += '\n';
+      end_line();
     } else if (ch == '\r') {
-      raw_.back() += ch;
+      *raw_line += ch;
       unfinished = true;
     } else {
-      raw_.back() += ch;
+      *raw_line += ch;
       unfinished = true;
       bool overflow = false;
-      if (line_stripper_.Feed(static_cast<unsigned char>(ch), overflow)) clean_.back() += ch;
+      if (line_stripper_.Feed(static_cast<unsigned char>(ch), overflow)) *clean_line += ch;
     }
   }
   if (unfinished && previews) {
@@ -331,7 +335,7 @@ void Incoming::SetLineVariable(VariableSlot& slot, const std::string& value) {
     slot.index = -1;
     return;
   }
-  vars.SetValueAt(slot.index, value);
+  vars.SetValueAt(slot.index, value, slot.name.size());
 }
 
 void Incoming::AccumulateStats(const std::string& clean) {

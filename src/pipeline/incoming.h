@@ -85,7 +85,7 @@ class Incoming {
   };
   // Where a variable this loop writes for every line stands in the list.
   struct VariableSlot {
-    const char* name;
+    std::string_view name;
     int index = -1;
     std::uint64_t layout = 0;
   };

@@ -109,10 +109,12 @@ void TStringList::Put(int i, std::string line) {
   if (!same_key) RebuildIndexes();
 }
 
-void TStringList::SetValueAt(int i, std::string_view value) {
+void TStringList::SetValueAt(int i, std::string_view value, std::size_t name_length) {
   if (i < 0 || i >= Count()) return;
   std::string& slot = lines_[static_cast<std::size_t>(i)];
-  const auto eq = slot.find('=');
+  // A name holds no "=", so one right after the name is the first.
+  auto eq = name_length;
+  if (eq >= slot.size() || slot[eq] != '=') eq = slot.find('=');
   if (eq == std::string::npos) return;
   if (value.data() >= slot.data() && value.data() <= slot.data() + slot.size()) {
     slot.replace(eq + 1, std::string::npos, value);  // a value taken from this line

@@ -39,8 +39,9 @@ class TStringList {
   // Replace the line at i, keeping its position.
   void Put(int i, std::string line);
   // Replace the value of the line at i, keeping its name (the line must have
-  // a "="); the line's storage is reused.
-  void SetValueAt(int i, std::string_view value);
+  // a "="); the line's storage is reused.  name_length, when given, is the
+  // length of the line's name (it saves looking for the "=").
+  void SetValueAt(int i, std::string_view value, std::size_t name_length = std::string::npos);
   // Delete the line at i and rebuild both indexes.
   void DeleteAt(int i);
   // Deletes every line for which pred is true and rebuilds the indexes once;

@@ -53,18 +53,19 @@ struct TLine {
   // Always the full 301 cells: hidden cells must not keep old text that a
   // wider screen would show later.
   TARNEL_UNTRACED void Clear(CellAttribute attr) {
-    // Wide stores beat the string instruction a constant-size memset turns
-    // into; scrolling clears a line for every line of text.
-    const std::uint64_t blanks = 0x2020202020202020ULL;
-    const std::uint64_t attrs = 0x0101010101010101ULL * attr;
-    for (std::size_t i = 0; i + 8 <= sizeof Chars; i += 8) {
-      std::memcpy(Chars + i, &blanks, 8);
-      std::memcpy(Attrs + i, &attrs, 8);
+    // Sixteen cells a store beat the string instruction a constant-size
+    // memset turns into; scrolling clears a line for every line of text.
+    // The last store overlaps the one before it.
+    unsigned char blanks[16], attrs[16];
+    std::memset(blanks, ' ', sizeof blanks);
+    std::memset(attrs, attr, sizeof attrs);
+    static_assert(sizeof Chars >= 16 && sizeof Attrs == sizeof Chars);
+    for (std::size_t i = 0; i + 16 <= sizeof Chars; i += 16) {
+      std::memcpy(Chars + i, blanks, 16);
+      std::memcpy(Attrs + i, attrs, 16);
     }
-    for (std::size_t i = sizeof Chars / 8 * 8; i < sizeof Chars; ++i) {
-      Chars[i] = ' ';
-      Attrs[i] = attr;
-    }
+    std::memcpy(Chars + sizeof Chars - 16, blanks, 16);
+    std::memcpy(Attrs + sizeof Attrs - 16, attrs, 16);
   }
 };
 
