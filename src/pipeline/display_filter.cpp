@@ -60,6 +60,19 @@ std::string ColourCode(std::string_view word, bool background) {
   return code;
 }
 
+// The window the index waits for: the whole key when it is short, else its
+// last four bytes without a blank or line break (digits and word ends tell
+// keys apart better than their common beginnings), else its last four.
+std::string Window(std::string_view key) {
+  constexpr std::size_t kWidth = LiteralIndex::kLongestKey;
+  if (key.size() <= kWidth) return std::string(key);
+  for (std::size_t start = key.size() - kWidth + 1; start-- > 0;) {
+    const std::string_view w = key.substr(start, kWidth);
+    if (w.find_first_of(" \r\n") == std::string_view::npos) return std::string(w);
+  }
+  return std::string(key.substr(key.size() - kWidth));
+}
+
 void Prepare(Entry& e, const std::string& line, bool highlight) {
   e.line = line;
   const std::string_view name = TStringList::NameOf(line);
@@ -72,6 +85,7 @@ void Prepare(Entry& e, const std::string& line, bool highlight) {
     e.key = e.raw_key;
     Anchor(e.key, e.key_lead, e.key_trail);
   }
+  e.window = Window(e.key);
   e.value.clear();
   e.colours.clear();
   e.value_has_vars = false;
@@ -109,7 +123,10 @@ void RefreshEntries(State& st, TStringList& vars) {
   if (st.layout_stamp == vars.LayoutChanges() && st.layout_stamp != 0) {
     for (std::size_t k = 0; k < st.entries.size(); ++k) {
       const std::string& line = vars[st.positions[k]];
-      if (line != st.entries[k].line) Prepare(st.entries[k], line, IsHighlight(st.entries[k].kind));
+      if (line != st.entries[k].line) {
+        Prepare(st.entries[k], line, IsHighlight(st.entries[k].kind));
+        st.index_stale = true;
+      }
     }
     st.changes_stamp = vars.Changes();
     return;
@@ -141,8 +158,10 @@ void RefreshEntries(State& st, TStringList& vars) {
     }
     if (k == st.entries.size()) st.entries.emplace_back();
     Prepare(st.entries[k], line, highlight);
+    st.index_stale = true;
     ++k;
   }
+  if (k != st.entries.size()) st.index_stale = true;
   st.entries.resize(k);
   st.layout_stamp = vars.LayoutChanges();
   st.changes_stamp = vars.Changes();
@@ -436,6 +455,31 @@ void ApplyMarks(State& st, const Entry& e, const Key& key, const std::string& va
   out += kBreak;
 }
 
+void RebuildIndex(State& st) {
+  st.index.Clear();
+  for (std::size_t k = 0; k < st.entries.size(); ++k) {
+    const Entry& e = st.entries[k];
+    if (!e.key_has_vars && !e.window.empty()) st.index.Add(static_cast<std::uint32_t>(k), e.window);
+  }
+  st.found_in.assign(st.entries.size(), 0);
+  st.pass = 0;
+  st.index_stale = false;
+}
+
+// Marks the entries whose window the text, as the player reads it, holds.
+void FindCandidates(State& st) {
+  st.stripped.clear();
+  EscapeStripper stripper;
+  stripper.StripInto(st.framed, st.stripped);
+  st.found.clear();
+  st.index.Find(st.stripped, st.found);
+  if (++st.pass == 0) {
+    std::fill(st.found_in.begin(), st.found_in.end(), 0);
+    st.pass = 1;
+  }
+  for (const std::uint32_t k : st.found) st.found_in[k] = st.pass;
+}
+
 }  // namespace
 
 void DisplayFilter(Client& client, std::string_view text, std::string& out) {
@@ -446,11 +490,24 @@ void DisplayFilter(Client& client, std::string_view text, std::string& out) {
     out.assign(text);
     return;
   }
+  if (st.index_stale) RebuildIndex(st);
 
   st.framed.assign(kBreak).append(text).append(kBreak);
+  // Asking the index costs a pass to strip the text and one per key length;
+  // an entry's own search costs about a tenth of that.  So the index is
+  // asked when enough entries are left to search: at the start, and again
+  // after an entry changed the text.
+  auto worth_asking = [&](std::size_t entries_left) {
+    return st.use_index && !st.index.Empty() &&
+           entries_left >= 4 + 8 * static_cast<std::size_t>(st.index.Passes());
+  };
+  bool indexed = worth_asking(st.entries.size());
+  if (indexed) FindCandidates(st);
   std::string substituted;
   std::string finished;
-  for (const Entry& e : st.entries) {
+  for (std::size_t k = 0; k < st.entries.size(); ++k) {
+    const Entry& e = st.entries[k];
+    if (indexed && !e.key_has_vars && st.found_in[k] != st.pass) continue;
     Key key{e.key, e.key_lead, e.key_trail};
     if (e.key_has_vars) {
       substituted = client.interp.SubstituteVariables(e.raw_key, st.no_locals);
@@ -463,6 +520,10 @@ void DisplayFilter(Client& client, std::string_view text, std::string& out) {
       finished = ControlBytes(client.interp.SubstituteVariables(e.value, st.no_locals));
     ApplyMarks(st, e, key, e.value_has_vars ? finished : e.value);
     std::swap(st.framed, st.result);
+    if (indexed) {
+      indexed = worth_asking(st.entries.size() - k - 1);
+      if (indexed) FindCandidates(st);
+    }
   }
   out.assign(st.framed, kBreak.size(), st.framed.size() - 2 * kBreak.size());
   if (autostats) AnnotateItems(client, out);

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "pipeline/literal_index.h"
 #include "script/string_list.h"
 
 namespace tarnel {
@@ -36,6 +37,7 @@ struct DisplayFilterState {
     bool value_has_vars = false;
     std::string value;        // replacement with "/esc", "/cr", "/lf" done
     std::string colours;      // foreground and background codes of a highlight
+    std::string window;       // up to four bytes of the key, for the index
   };
 
   // A match of the entry being applied: where its marker stands in the
@@ -59,6 +61,18 @@ struct DisplayFilterState {
   std::string span;
   std::vector<Mark> marks;
   TStringList no_locals;
+
+  // Most entries find nothing in most chunks.  A match is a stretch of the
+  // text as a stripper reads it, so an entry whose window is not in the
+  // stripped text is passed over without a search of its own.  Off, every
+  // entry searches (the reference the index is checked against).
+  bool use_index = true;
+  bool index_stale = true;
+  LiteralIndex index;
+  std::string stripped;
+  std::vector<std::uint32_t> found;
+  std::vector<std::uint32_t> found_in;  // per entry: the pass that found it
+  std::uint32_t pass = 0;
 };
 
 // Applies the replaces, gags and highlights to one chunk of server text.

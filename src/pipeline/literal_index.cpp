@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 
 namespace tarnel {
 
@@ -18,22 +19,42 @@ inline std::size_t Hash(std::uint64_t key, std::size_t mask) {
   return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ULL) >> 40) & mask;
 }
 
-inline unsigned Pair(const char* p) {
-  return static_cast<unsigned char>(p[0]) | (static_cast<unsigned>(static_cast<unsigned char>(p[1])) << 8);
+// Where a key of n bytes, read as a number (first byte lowest), has its
+// bit: one byte and two are their own index; three and four are hashed.
+inline unsigned BitOf(std::uint32_t v, std::size_t n) {
+  if (n <= 2) return v;
+  return (v * 0x9E3779B1u) >> 16;
 }
+constexpr std::size_t kTableBits[LiteralIndex::kLongestKey + 1] = {0, 256, 1u << 16, 1u << 16, 1u << 16};
 
 inline bool Has(const std::uint64_t* bits, unsigned n) { return (bits[n >> 6] >> (n & 63)) & 1; }
 inline void Set(std::uint64_t* bits, unsigned n) { bits[n >> 6] |= std::uint64_t{1} << (n & 63); }
+
+// The n bytes at p as a number; `room` says how many bytes may be read.
+// Three bytes are read as four and cut where there is room: three single
+// byte stores read back as one word stall the load.
+inline std::uint32_t Load(const char* p, std::size_t n, std::size_t room) {
+  if (n == 1) return static_cast<unsigned char>(p[0]);
+  if (n == 2) {
+    std::uint16_t v;
+    std::memcpy(&v, p, 2);
+    return v;
+  }
+  if (n == 3 && room < 4) {
+    return static_cast<unsigned char>(p[0]) | (static_cast<std::uint32_t>(static_cast<unsigned char>(p[1])) << 8) |
+           (static_cast<std::uint32_t>(static_cast<unsigned char>(p[2])) << 16);
+  }
+  std::uint32_t v;
+  std::memcpy(&v, p, 4);
+  return n == 3 ? v & 0xFFFFFFu : v;
+}
 
 }  // namespace
 
 void LiteralIndex::Clear() {
   slots_.clear();
   buckets_.clear();
-  pairs_.clear();
-  pair_bits_.clear();
-  std::memset(singles_, 0, sizeof singles_);
-  std::memset(firsts_, 0, sizeof firsts_);
+  for (auto& bits : bits_) bits.clear();
   lengths_ = 0;
   items_ = 0;
 }
@@ -78,17 +99,9 @@ void LiteralIndex::Add(std::uint32_t id, std::string_view key) {
   buckets_[slot->bucket].ids.push_back(id);
   ++items_;
   lengths_ |= 1u << key.size();
-  if (key.size() == 1) {
-    Set(singles_, static_cast<unsigned char>(key[0]));
-  } else {
-    if (pairs_.empty()) {
-      pairs_.assign(1u << 16, 0);
-      pair_bits_.assign((1u << 16) / 64, 0);
-    }
-    Set(firsts_, static_cast<unsigned char>(key[0]));
-    Set(pair_bits_.data(), Pair(key.data()));
-    pairs_[Pair(key.data())] |= static_cast<std::uint8_t>(1u << key.size());
-  }
+  std::vector<std::uint64_t>& bits = bits_[key.size()];
+  if (bits.empty()) bits.assign(kTableBits[key.size()] / 64, 0);
+  Set(bits.data(), BitOf(static_cast<std::uint32_t>(packed), key.size()));
 }
 
 void LiteralIndex::Remove(std::uint32_t id, std::string_view key) {
@@ -127,18 +140,22 @@ void LiteralIndex::Find(std::string_view text, std::vector<std::uint32_t>& out) 
   };
   const char* p = text.data();
   const std::size_t n = text.size();
-  const bool singles = (lengths_ & 2) != 0;
-  const std::uint8_t* pairs = pairs_.empty() ? nullptr : pairs_.data();
-  const std::uint64_t* pair_bits = pair_bits_.data();
-  for (std::size_t j = 0; j < n; ++j) {
-    if (singles && Has(singles_, static_cast<unsigned char>(p[j]))) report(PackKey(text.substr(j, 1)));
-    if (pairs == nullptr || j + 1 >= n || !Has(firsts_, static_cast<unsigned char>(p[j]))) continue;
-    const unsigned pair = Pair(p + j);
-    if (!Has(pair_bits, pair)) continue;
-    const unsigned lengths = pairs[pair];
-    for (std::size_t len = 2; len <= kLongestKey && j + len <= n; ++len)
-      if (lengths & (1u << len)) report(PackKey(std::string_view(p + j, len)));
-  }
+  // One pass per key length in use; the text is in the cache after the
+  // first.  Every length gets its own loop, so each is a load, a test and
+  // a rare branch per byte.
+  auto pass = [&](auto length) {
+    constexpr std::size_t len = decltype(length)::value;
+    const std::uint64_t* bits = bits_[len].data();
+    constexpr std::uint64_t tag = static_cast<std::uint64_t>(len) << 56;
+    for (std::size_t j = 0; j + len <= n; ++j) {
+      const std::uint32_t v = Load(p + j, len, n - j);
+      if (Has(bits, BitOf(v, len))) report(tag | v);
+    }
+  };
+  if (lengths_ & (1u << 4)) pass(std::integral_constant<std::size_t, 4>());
+  if (lengths_ & (1u << 3)) pass(std::integral_constant<std::size_t, 3>());
+  if (lengths_ & (1u << 2)) pass(std::integral_constant<std::size_t, 2>());
+  if (lengths_ & (1u << 1)) pass(std::integral_constant<std::size_t, 1>());
 }
 
 std::vector<std::string_view> PatternRuns(std::string_view pattern) {

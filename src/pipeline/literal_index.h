@@ -2,10 +2,11 @@
 //
 // Every item (a trigger, say) names one key of one to four bytes that a
 // text must hold for the item to have a chance; one pass over a text finds
-// every item whose key it holds, however many items there are.  The pass
-// looks at each position through a table of the keys' first two bytes
-// (64 KiB, which says which key lengths begin there) and only where that
-// says yes asks a hash table.
+// every item whose key it holds, however many items there are.  For each
+// key length in use a table of bits says which keys may begin at a
+// position: the byte itself for keys of one, the two bytes for keys of two
+// (8 KiB), a hash of the bytes for keys of three and four (8 KiB each).
+// Only where a table says yes is the hash table of keys asked.
 #pragma once
 
 #include <cstdint>
@@ -30,6 +31,8 @@ class LiteralIndex {
   // Takes back an Add with the same id and key.
   void Remove(std::uint32_t id, std::string_view key);
   bool Empty() const { return items_ == 0; }
+  // How many passes a Find makes over its text: one per key length in use.
+  int Passes() const { return __builtin_popcount(lengths_); }
 
   // Appends to `out` every item whose key occurs in `text`, each once.
   void Find(std::string_view text, std::vector<std::uint32_t>& out);
@@ -49,12 +52,9 @@ class LiteralIndex {
 
   std::vector<Slot> slots_;  // open addressing, a power of two long
   std::vector<Bucket> buckets_;
-  // For the first two bytes of keys of two or more: bit n set when a key
-  // of n bytes begins with them (64 KiB, made with the first such key).
-  std::vector<std::uint8_t> pairs_;
-  std::vector<std::uint64_t> pair_bits_;  // pairs that begin a key: a small table to ask first
-  std::uint64_t singles_[4] = {};   // keys of one byte
-  std::uint64_t firsts_[4] = {};    // first bytes of the longer keys
+  // Per key length n (1 to 4), a bit for every key of n bytes (see the
+  // top); a table is made with the first key of its length.
+  std::vector<std::uint64_t> bits_[kLongestKey + 1];
   unsigned lengths_ = 0;            // bit n: keys of n bytes exist
   std::size_t items_ = 0;
   std::uint32_t pass_ = 0;

@@ -1,6 +1,9 @@
 #include "pipeline/output.h"
 
-#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include "interp/client.h"
 #include "text/cp1251.h"
@@ -70,11 +73,29 @@ void Output::WriteMainDirect(std::string_view text) {
   client_.host.RepaintTerminal(TerminalId::Main);
 }
 
+namespace {
+
+// The whole of the text, or false.  A write cut short by a signal goes on.
+bool WriteAll(int fd, std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t n = ::write(fd, text.data(), text.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    text.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+}  // namespace
+
 void Output::WriteLog(std::string_view text) {
   const std::string name = client_.store.Var("global._logfile");
   if (name.empty()) return;
-  std::FILE* f = std::fopen(text::NativePath(name).c_str(), "ab");
-  if (f == nullptr) {
+  // Opened for every piece of text, so a log the player moves or removes
+  // while the client runs is started afresh under its name.  Three system
+  // calls: no stream buffer, and appending needs no seek.
+  const int fd = ::open(text::NativePath(name).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) {
     const std::tm now = client_.host.Now();
     std::string line = "\x1b[0;37m** ";
     line += text::DateStamp(now) + " " + text::TimeStamp(now);
@@ -86,12 +107,8 @@ void Output::WriteLog(std::string_view text) {
   plain.clear();
   const int overflows = stripper_.StripInto(text, plain);
   for (int i = 0; i < overflows; ++i) client_.host.Beep();
-  bool ok = true;
-  if (!plain.empty()) {
-    ok = std::fwrite(plain.data(), 1, plain.size(), f) == plain.size();
-    ok = std::fflush(f) == 0 && ok;
-  }
-  ok = std::fclose(f) == 0 && ok;
+  bool ok = plain.empty() || WriteAll(fd, plain);
+  ok = ::close(fd) == 0 && ok;
   if (!ok) WriteMainDirect(SystemMessage(std::string("Ошибка записи в файл "_cp) + name + "."));
 }
 

@@ -132,6 +132,41 @@ TEST(DisplayFilter, AgreesWithTheStepByStepRulesOnGeneratedChunks) {
   }
 }
 
+// Many entries at once, each applied to what the ones before made of the
+// text: the index that passes over entries whose key the text cannot hold
+// must give what letting every entry search gives.  Replaces write text
+// that later keys look for, keys carry anchors and a lone ESC swallows
+// what follows it.
+TEST(DisplayFilter, PassingOverEntriesTheIndexRulesOutChangesNothing) {
+  static const char* pieces[] = {"ab", "c", "abca", " ", "\r\n", "\x1b[1;31m", "\x1b[0m", "\x1b", "b\x1b[32mc", "cab"};
+  static const char* values[] = {"=<ab>", "=/gag", "=1 11 /w", "=2", "=bcab", "="};
+  std::mt19937 rng(99);
+  TestHost host;
+  Client indexed(host), plain(host);
+  plain.display_filter.use_index = false;
+  for (int round = 0; round < 600; ++round) {
+    for (Client* c : {&indexed, &plain}) c->store.Variables().Clear();
+    const int entries = 1 + static_cast<int>(rng() % 48);
+    for (int e = 0; e < entries; ++e) {
+      std::string key;
+      const int n = 1 + static_cast<int>(rng() % 7);
+      for (int i = 0; i < n; ++i) key += "abc "[rng() % 4];
+      if (rng() % 5 == 0) key = "^" + key;
+      if (rng() % 5 == 0) key += "$";
+      const std::size_t v = rng() % 6;
+      const std::string line = (v == 2 || v == 3 ? "highlights." : "replaces.") + key +
+                               (v == 5 ? std::string("=x") + std::to_string(e) : std::string(values[v]));
+      for (Client* c : {&indexed, &plain}) c->store.Variables().Add(line);
+    }
+    for (int chunk = 0; chunk < 3; ++chunk) {
+      std::string text;
+      for (int i = 0, n = static_cast<int>(rng() % 40); i < n; ++i) text += pieces[rng() % 10];
+      ASSERT_EQ(Render(DisplayFilter(indexed, text)), Render(DisplayFilter(plain, text)))
+          << "round " << round << " on " << Render(text);
+    }
+  }
+}
+
 TEST(DisplayFilter, FindsKeysAtEveryOffsetOfALongChunk) {
   TestHost host;
   Client client(host);
