@@ -1,6 +1,7 @@
 #include "interp/interpreter.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <exception>
 
 #include "interp/client.h"
@@ -16,6 +17,16 @@ namespace tarnel {
 using namespace literals;
 
 namespace {
+
+// The bytes that can end a statement or change how a ";" is read: most
+// bytes of a command are none of them and are passed over at once.
+constexpr bool IsStatementMark(char c) {
+  constexpr std::uint64_t kLow = (1ULL << '"') | (1ULL << '\'') | (1ULL << ';');
+  constexpr std::uint64_t kHigh = (1ULL << ('{' - 64)) | (1ULL << ('}' - 64));
+  const auto b = static_cast<unsigned char>(c);
+  return b < 64 ? (kLow >> b) & 1 : b < 128 && ((kHigh >> (b - 64)) & 1);
+}
+
 
 constexpr int kMaxDepth = 127;
 
@@ -131,6 +142,7 @@ void Interpreter::RunCommand(std::string_view text, bool echo, TStringList& Loca
       std::size_t start = 0;
       for (std::size_t i = 0; i < rest.size(); ++i) {
         const char c = rest[i];
+        if (!IsStatementMark(c)) continue;
         if (c == '"' || c == '\'') {
           quoted = !quoted;
         } else if (!quoted && c == '{') {

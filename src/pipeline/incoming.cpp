@@ -590,12 +590,8 @@ void Incoming::RunTriggers(const std::string& clean, const std::string& raw, boo
 
     captures_.Reset();
     if (!MatchPattern(t.pattern, subject_text, captures_)) continue;
-    std::string command = t.command;
-    for (int c = 0; c <= captures_.counter; ++c) {
-      const auto& cap = captures_.items[c];
-      if (command.find(cap.Name()) != std::string::npos)
-        command = ReplaceAll(command, cap.Name(), cap.text);
-    }
+    std::string command;
+    SubstituteCaptures(t.command, captures_, command);
     if (command.empty()) continue;
     const bool stats_item = t.command == ItemTriggerCommand();
     client_.interp.RaiseDepth();

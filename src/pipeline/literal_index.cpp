@@ -55,6 +55,7 @@ void LiteralIndex::Clear() {
   slots_.clear();
   buckets_.clear();
   for (auto& bits : bits_) bits.clear();
+  shift_.clear();
   lengths_ = 0;
   items_ = 0;
 }
@@ -102,6 +103,15 @@ void LiteralIndex::Add(std::uint32_t id, std::string_view key) {
   std::vector<std::uint64_t>& bits = bits_[key.size()];
   if (bits.empty()) bits.assign(kTableBits[key.size()] / 64, 0);
   Set(bits.data(), BitOf(static_cast<std::uint32_t>(packed), key.size()));
+  if (key.size() == kLongestKey) {
+    // A window ending in the pair at key[q - 1..q] is kLongestKey - 1 - q
+    // bytes short of ending this key.
+    if (shift_.empty()) shift_.assign(1u << 16, static_cast<std::uint8_t>(kLongestKey - 1));
+    for (std::size_t q = 1; q < kLongestKey; ++q) {
+      std::uint8_t& s = shift_[Load(key.data() + q - 1, 2, 2)];
+      s = std::min(s, static_cast<std::uint8_t>(kLongestKey - 1 - q));
+    }
+  }
 }
 
 void LiteralIndex::Remove(std::uint32_t id, std::string_view key) {
@@ -152,7 +162,22 @@ void LiteralIndex::Find(std::string_view text, std::vector<std::uint32_t>& out) 
       if (Has(bits, BitOf(v, len))) report(tag | v);
     }
   };
-  if (lengths_ & (1u << 4)) pass(std::integral_constant<std::size_t, 4>());
+  if (lengths_ & (1u << 4) && n >= kLongestKey) {
+    // pos is the last byte of the window looked at.
+    const std::uint8_t* shift = shift_.data();
+    const std::uint64_t* bits = bits_[kLongestKey].data();
+    constexpr std::uint64_t tag = static_cast<std::uint64_t>(kLongestKey) << 56;
+    for (std::size_t pos = kLongestKey - 1; pos < n;) {
+      const unsigned s = shift[Load(p + pos - 1, 2, 2)];
+      if (s != 0) {
+        pos += s;
+        continue;
+      }
+      const std::uint32_t v = Load(p + pos + 1 - kLongestKey, kLongestKey, kLongestKey);
+      if (Has(bits, BitOf(v, kLongestKey))) report(tag | v);
+      ++pos;
+    }
+  }
   if (lengths_ & (1u << 3)) pass(std::integral_constant<std::size_t, 3>());
   if (lengths_ & (1u << 2)) pass(std::integral_constant<std::size_t, 2>());
   if (lengths_ & (1u << 1)) pass(std::integral_constant<std::size_t, 1>());

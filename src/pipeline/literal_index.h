@@ -6,7 +6,11 @@
 // key length in use a table of bits says which keys may begin at a
 // position: the byte itself for keys of one, the two bytes for keys of two
 // (8 KiB), a hash of the bytes for keys of three and four (8 KiB each).
-// Only where a table says yes is the hash table of keys asked.
+// Only where a table says yes is the hash table of keys asked.  Keys of
+// four bytes, nearly all of them, are not looked for at every position:
+// the last two bytes of a window say how far the nearest window that can
+// end a key lies ahead (a shift table of 64 KiB), so the pass mostly steps
+// three bytes at a time.
 #pragma once
 
 #include <cstdint>
@@ -55,6 +59,9 @@ class LiteralIndex {
   // Per key length n (1 to 4), a bit for every key of n bytes (see the
   // top); a table is made with the first key of its length.
   std::vector<std::uint64_t> bits_[kLongestKey + 1];
+  // For keys of four bytes: per pair of bytes, how many bytes a window
+  // ending in it may move on before it can end a key (0: it may end one).
+  std::vector<std::uint8_t> shift_;
   unsigned lengths_ = 0;            // bit n: keys of n bytes exist
   std::size_t items_ = 0;
   std::uint32_t pass_ = 0;

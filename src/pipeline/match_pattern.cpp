@@ -1,6 +1,8 @@
 #include "pipeline/match_pattern.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace tarnel {
 
@@ -78,6 +80,61 @@ bool MatchPattern(std::string_view p, std::string_view s, CaptureList& captures)
   if (i < m || !(capturing || matching)) return false;
   if (capturing) close_capture();
   return true;
+}
+
+void SubstituteCaptures(std::string_view command, const CaptureList& captures, std::string& out) {
+  // When no captured text holds a "%" and the command no "%%", no
+  // replacement can make a name that a later one would meet: one pass
+  // over the command, each name taking the text of the first capture of
+  // that name, gives what the replacements in turn give.
+  int first[10];
+  std::fill(std::begin(first), std::end(first), -1);
+  bool one_pass = command.find("%%") == std::string_view::npos;
+  for (int c = 0; one_pass && c <= captures.counter; ++c) {
+    const CaptureList::Capture& cap = captures.items[c];
+    const char digit = cap.name[1];
+    if (cap.name[0] != '%' || digit < '0' || digit > '9' || cap.text.find('%') != std::string::npos) {
+      one_pass = false;
+    } else if (first[digit - '0'] < 0) {
+      first[digit - '0'] = c;
+    }
+  }
+  out.clear();
+  if (one_pass) {
+    out.reserve(command.size() + 64);
+    std::size_t from = 0;
+    for (;;) {
+      const std::size_t at = command.find('%', from);
+      if (at == std::string_view::npos || at + 1 >= command.size()) break;
+      const char digit = command[at + 1];
+      if (digit < '0' || digit > '9' || first[digit - '0'] < 0) {
+        out.append(command, from, at + 1 - from);
+        from = at + 1;
+        continue;
+      }
+      out.append(command, from, at - from);
+      out.append(captures.items[first[digit - '0']].text);
+      from = at + 2;
+    }
+    out.append(command, from, std::string_view::npos);
+    return;
+  }
+  out.assign(command);
+  std::string next;
+  for (int c = 0; c <= captures.counter; ++c) {
+    const CaptureList::Capture& cap = captures.items[c];
+    const std::string_view name = cap.Name();
+    std::size_t hit = out.find(name);
+    if (hit == std::string::npos) continue;
+    next.clear();
+    std::size_t from = 0;
+    for (; hit != std::string::npos; hit = out.find(name, from)) {
+      next.append(out, from, hit - from).append(cap.text);
+      from = hit + name.size();
+    }
+    next.append(out, from, std::string::npos);
+    out.swap(next);
+  }
 }
 
 }  // namespace tarnel

@@ -22,4 +22,9 @@ struct CaptureList {
 
 bool MatchPattern(std::string_view pattern, std::string_view subject, CaptureList& captures);
 
+// A trigger's command with its captures put in: each capture in turn, in
+// the order they were stored, replaces every occurrence of its name ("%1")
+// in what the ones before it left.  Into `out`, which keeps its storage.
+void SubstituteCaptures(std::string_view command, const CaptureList& captures, std::string& out);
+
 }  // namespace tarnel

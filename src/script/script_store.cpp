@@ -14,9 +14,8 @@ using namespace literals;
 
 bool ScriptStore::VarOn(SettingSlot& slot) {
   const TStringList& vars = Variables();
-  const bool placed = slot.resolved && slot.layout == vars.LayoutChanges() &&
-                      (slot.index < 0 || (slot.index < vars.Count() &&
-                                          text::SameText(TStringList::NameOf(vars[slot.index]), slot.name)));
+  // While the layout stamp stays, every line keeps its name at its place.
+  const bool placed = slot.resolved && slot.layout == vars.LayoutChanges();
   if (!placed) {
     slot.index = vars.IndexOfName(slot.name);
     slot.layout = vars.LayoutChanges();

@@ -178,6 +178,9 @@ std::optional<EntryKind> KindWord(std::string_view k) {
       {"hots", EntryKind::Hotkeys},      {"keys", EntryKind::Hotkeys},
       {"group", EntryKind::Groups},      {"groups", EntryKind::Groups},
   };
+  // Most first words of a "/set" are the entry itself ("hp=120"): none of
+  // the kind words is longer than nine letters or holds anything else.
+  if (k.empty() || k.size() > 9 || k.front() < 'a' || k.front() > 'v') return std::nullopt;
   for (const auto& w : kWords)
     if (w.word == k) return w.kind;
   return std::nullopt;
@@ -257,12 +260,15 @@ void CmdSet(Client& c, const CommandCall& call) {
   }
 
   TStringList& list = c.store.List(kind);
-  std::string line;
-  line.reserve(name.size() + 1 + value.size());
-  line.append(name).append("=").append(value);
   const int idx = list.IndexOfName(name);
   if (idx >= 0) {
-    list.Put(idx, std::move(line));
+    // The name as it stands (letter case and all) keeps the line's storage;
+    // another spelling of it replaces the whole line.
+    const std::string& old = list[idx];
+    if (old.size() > name.size() && old[name.size()] == '=' && old.compare(0, name.size(), name) == 0)
+      list.SetValueAt(idx, value, name.size());
+    else
+      list.Put(idx, name + "=" + value);
     if (StartsWith(name, "toolbox.") || StartsWith(name, "map.located")) {
       c.RefreshPanels();
       c.host.RedrawMap();
@@ -270,8 +276,11 @@ void CmdSet(Client& c, const CommandCall& call) {
     if (StartsWith(name, "preview.")) c.store.Preview().SetValue(name, value);
     return;
   }
-  list.Add(line);
+  std::string line;
+  line.reserve(name.size() + 1 + value.size());
+  line.append(name).append("=").append(value);
   if (StartsWith(name, "preview.")) c.store.Preview().Add(line);
+  list.Add(std::move(line));
   if (text::SameText(name, "global._stayontop")) {
     c.host.SetStayOnTop(text::IntegerOr(value, 0) >= 1 || text::UpperAscii(value) == "ON");
   } else if (text::SameText(name, "global._zoommap")) {

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "../support/match_pattern_reference.h"
+#include "interp/words.h"
 #include "pipeline/match_pattern.h"
 #include "pipeline/pattern_variables.h"
 #include "test_host.h"
@@ -82,6 +83,36 @@ TEST(MatchPatternTest, AgreesWithThePlainReadingOfTheRules) {
     if (!got) continue;
     ASSERT_EQ(fast.counter, plain.counter);
     for (int c = 0; c <= fast.counter; ++c) ASSERT_EQ(fast.items[c].text, plain.items[c].text);
+  }
+}
+
+// Captures go into the command one after another, each replacing every
+// occurrence of its name in what the ones before left: a captured "%2" is
+// replaced again, "%%1" can become a name, a second capture of one name
+// finds nothing left.
+TEST(SubstituteCapturesTest, GivesWhatReplacingEachCaptureInTurnGives) {
+  std::mt19937 rng(31);
+  const std::string alphabet = "a%12 ";
+  auto word = [&](int max) {
+    std::string s;
+    for (int n = static_cast<int>(rng() % static_cast<unsigned>(max)); n > 0; --n)
+      s += alphabet[rng() % alphabet.size()];
+    return s;
+  };
+  std::string got;
+  for (int k = 0; k < 50000; ++k) {
+    const std::string command = word(12);
+    CaptureList caps;
+    caps.counter = static_cast<int>(rng() % 5) - 1;
+    for (int c = 0; c <= caps.counter; ++c) {
+      caps.items[c].name[1] = static_cast<char>('0' + rng() % 3);
+      caps.items[c].text = rng() % 3 == 0 ? word(4) : std::string(1 + rng() % 3, 'x');
+    }
+    std::string expected = command;
+    for (int c = 0; c <= caps.counter; ++c)
+      expected = ReplaceAll(expected, caps.items[c].Name(), caps.items[c].text);
+    SubstituteCaptures(command, caps, got);
+    ASSERT_EQ(got, expected) << command;
   }
 }
 
