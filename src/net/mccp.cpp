@@ -34,6 +34,11 @@ bool CutSequence(std::string_view tail) {
 // Scans plain text for the server's offers and start sequences, appending
 // the text without them to out.  Returns the position just after a start
 // sequence, where the compressed stream begins, or the end of the text.
+//
+// The text is read in the telnet pass's units, so both agree on what is a
+// command: a doubled 0xFF, a negotiation of three bytes (its option may be
+// 0xFF too), two bytes for any other command.  A unit the chunk cuts short
+// is held for the next one, so the reads never change the reading.
 std::size_t ScanNegotiation(MccpState& st, std::string_view in, std::string& out) {
   const std::size_t n = in.size();
   std::size_t copied = 0;
@@ -43,22 +48,32 @@ std::size_t ScanNegotiation(MccpState& st, std::string_view in, std::string& out
     i += length;
     copied = i;
   };
+  const auto hold = [&]() {
+    out.append(in.substr(copied, i - copied));
+    st.held.assign(in.substr(i));
+    return n;
+  };
   while (i < n) {
     const void* hit = std::memchr(in.data() + i, kIac, n - i);
     if (hit == nullptr) break;
     i = static_cast<std::size_t>(static_cast<const char*>(hit) - in.data());
-    if (i + 1 < n && in[i + 1] == kIac) {  // an escaped 0xFF data byte
-      i += 2;
-      continue;
-    }
+    if (i + 1 >= n) return hold();
+    const auto verb = static_cast<unsigned char>(in[i + 1]);
     const std::string_view at = in.substr(i);
-    if (at.starts_with(kWillCompress)) {
-      st.pending_v1 = st.v2_offered ? -1 : 1;
-      remove(kWillCompress.size());
-    } else if (at.starts_with(kWillCompress2)) {
-      st.pending_v2 = true;
-      st.v2_offered = true;
-      remove(kWillCompress2.size());
+    if (verb == 0xFF) {  // an escaped 0xFF data byte
+      i += 2;
+    } else if (verb >= 0xFB) {  // WILL, WONT, DO, DONT and an option
+      if (i + 2 >= n) return hold();
+      if (at.starts_with(kWillCompress)) {
+        st.pending_v1 = st.v2_offered ? -1 : 1;
+        remove(kWillCompress.size());
+      } else if (at.starts_with(kWillCompress2)) {
+        st.pending_v2 = true;
+        st.v2_offered = true;
+        remove(kWillCompress2.size());
+      } else {
+        i += 3;
+      }
     } else if (at.starts_with(kStartV1)) {
       remove(kStartV1.size());
       st.mode = 1;
@@ -72,11 +87,9 @@ std::size_t ScanNegotiation(MccpState& st, std::string_view in, std::string& out
       st.marks.push_back({out.size(), false});
       return i;
     } else if (CutSequence(at)) {
-      out.append(in.substr(copied, i - copied));
-      st.held.assign(at);
-      return n;
+      return hold();
     } else {
-      ++i;
+      i += 2;
     }
   }
   out.append(in.substr(copied));

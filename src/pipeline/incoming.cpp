@@ -521,6 +521,7 @@ void Incoming::RunTriggers(const std::string& clean, const std::string& raw, boo
   // Two buffers for every walk in progress (they nest: see the candidates).
   const std::size_t depth = subject_walks_;
   while (subject_texts_.size() < 2 * depth + 2) subject_texts_.emplace_back();
+  while (command_texts_.size() < depth + 1) command_texts_.emplace_back();
   Subject clean_subject{clean, subject_texts_[2 * depth], {}}, raw_subject{raw, subject_texts_[2 * depth + 1], {}};
   struct Nesting {
     std::size_t& walks;
@@ -590,7 +591,9 @@ void Incoming::RunTriggers(const std::string& clean, const std::string& raw, boo
 
     captures_.Reset();
     if (!MatchPattern(t.pattern, subject_text, captures_)) continue;
-    std::string command;
+    // One buffer per walk in progress, like the subjects' (a command may
+    // start another walk).
+    std::string& command = command_texts_[depth];
     SubstituteCaptures(t.command, captures_, command);
     if (command.empty()) continue;
     const bool stats_item = t.command == ItemTriggerCommand();

@@ -158,6 +158,7 @@ class Incoming {
   std::size_t backlog_bytes_ = 0;  // taken in while the trigger loop ran
   bool index_triggers_ = true;
   std::deque<std::string> subject_texts_;
+  std::deque<std::string> command_texts_;  // a trigger's command, per walk
   std::deque<std::string> chunk_buffers_;
   std::size_t chunk_calls_ = 0;
   std::size_t subject_walks_ = 0;

@@ -56,6 +56,7 @@ void LiteralIndex::Clear() {
   buckets_.clear();
   for (auto& bits : bits_) bits.clear();
   shift_.clear();
+  shift3_.clear();
   lengths_ = 0;
   items_ = 0;
 }
@@ -103,15 +104,17 @@ void LiteralIndex::Add(std::uint32_t id, std::string_view key) {
   std::vector<std::uint64_t>& bits = bits_[key.size()];
   if (bits.empty()) bits.assign(kTableBits[key.size()] / 64, 0);
   Set(bits.data(), BitOf(static_cast<std::uint32_t>(packed), key.size()));
-  if (key.size() == kLongestKey) {
-    // A window ending in the pair at key[q - 1..q] is kLongestKey - 1 - q
-    // bytes short of ending this key.
-    if (shift_.empty()) shift_.assign(1u << 16, static_cast<std::uint8_t>(kLongestKey - 1));
-    for (std::size_t q = 1; q < kLongestKey; ++q) {
-      std::uint8_t& s = shift_[Load(key.data() + q - 1, 2, 2)];
-      s = std::min(s, static_cast<std::uint8_t>(kLongestKey - 1 - q));
+  // A window of m bytes ending in the pair at key[q - 1..q] is m - 1 - q
+  // bytes short of ending the key's first m bytes.
+  auto learn = [&key](std::vector<std::uint8_t>& shift, std::size_t m) {
+    if (shift.empty()) shift.assign(1u << 16, static_cast<std::uint8_t>(m - 1));
+    for (std::size_t q = 1; q < m; ++q) {
+      std::uint8_t& s = shift[Load(key.data() + q - 1, 2, 2)];
+      s = std::min(s, static_cast<std::uint8_t>(m - 1 - q));
     }
-  }
+  };
+  if (key.size() == kLongestKey) learn(shift_, kLongestKey);
+  if (key.size() >= 3) learn(shift3_, 3);
 }
 
 void LiteralIndex::Remove(std::uint32_t id, std::string_view key) {
@@ -162,11 +165,32 @@ void LiteralIndex::Find(std::string_view text, std::vector<std::uint32_t>& out) 
       if (Has(bits, BitOf(v, len))) report(tag | v);
     }
   };
-  if (lengths_ & (1u << 4) && n >= kLongestKey) {
+  constexpr std::uint64_t kTag3 = std::uint64_t{3} << 56;
+  constexpr std::uint64_t kTag4 = static_cast<std::uint64_t>(kLongestKey) << 56;
+  if (lengths_ & (1u << 3) && n >= 3) {
+    // Keys of three and the first three bytes of keys of four end where
+    // the shift table says 0; pos is the last byte of the window of three.
+    const std::uint8_t* shift = shift3_.data();
+    const std::uint64_t* bits3 = bits_[3].data();
+    const std::uint64_t* bits4 = (lengths_ & (1u << 4)) ? bits_[kLongestKey].data() : nullptr;
+    for (std::size_t pos = 2; pos < n;) {
+      const unsigned s = shift[Load(p + pos - 1, 2, 2)];
+      if (s != 0) {
+        pos += s;
+        continue;
+      }
+      const std::uint32_t v3 = Load(p + pos - 2, 3, n - pos + 2);
+      if (Has(bits3, BitOf(v3, 3))) report(kTag3 | v3);
+      if (bits4 != nullptr && pos + 1 < n) {
+        const std::uint32_t v4 = Load(p + pos - 2, kLongestKey, kLongestKey);
+        if (Has(bits4, BitOf(v4, kLongestKey))) report(kTag4 | v4);
+      }
+      ++pos;
+    }
+  } else if (lengths_ & (1u << 4) && n >= kLongestKey) {
     // pos is the last byte of the window looked at.
     const std::uint8_t* shift = shift_.data();
     const std::uint64_t* bits = bits_[kLongestKey].data();
-    constexpr std::uint64_t tag = static_cast<std::uint64_t>(kLongestKey) << 56;
     for (std::size_t pos = kLongestKey - 1; pos < n;) {
       const unsigned s = shift[Load(p + pos - 1, 2, 2)];
       if (s != 0) {
@@ -174,11 +198,10 @@ void LiteralIndex::Find(std::string_view text, std::vector<std::uint32_t>& out) 
         continue;
       }
       const std::uint32_t v = Load(p + pos + 1 - kLongestKey, kLongestKey, kLongestKey);
-      if (Has(bits, BitOf(v, kLongestKey))) report(tag | v);
+      if (Has(bits, BitOf(v, kLongestKey))) report(kTag4 | v);
       ++pos;
     }
   }
-  if (lengths_ & (1u << 3)) pass(std::integral_constant<std::size_t, 3>());
   if (lengths_ & (1u << 2)) pass(std::integral_constant<std::size_t, 2>());
   if (lengths_ & (1u << 1)) pass(std::integral_constant<std::size_t, 1>());
 }

@@ -10,7 +10,8 @@
 // four bytes, nearly all of them, are not looked for at every position:
 // the last two bytes of a window say how far the nearest window that can
 // end a key lies ahead (a shift table of 64 KiB), so the pass mostly steps
-// three bytes at a time.
+// three bytes at a time; with keys of three in use, one such pass finds
+// both lengths, two bytes at a time.
 #pragma once
 
 #include <cstdint>
@@ -35,8 +36,9 @@ class LiteralIndex {
   // Takes back an Add with the same id and key.
   void Remove(std::uint32_t id, std::string_view key);
   bool Empty() const { return items_ == 0; }
-  // How many passes a Find makes over its text: one per key length in use.
-  int Passes() const { return __builtin_popcount(lengths_); }
+  // How many passes a Find makes over its text: one for keys of one, one
+  // for keys of two, one for keys of three and four.
+  int Passes() const { return __builtin_popcount(lengths_ & 6u) + ((lengths_ & 24u) != 0); }
 
   // Appends to `out` every item whose key occurs in `text`, each once.
   void Find(std::string_view text, std::vector<std::uint32_t>& out);
@@ -62,6 +64,9 @@ class LiteralIndex {
   // For keys of four bytes: per pair of bytes, how many bytes a window
   // ending in it may move on before it can end a key (0: it may end one).
   std::vector<std::uint8_t> shift_;
+  // The same for windows of three, from keys of three and the first three
+  // bytes of keys of four: used when keys of three exist.
+  std::vector<std::uint8_t> shift3_;
   unsigned lengths_ = 0;            // bit n: keys of n bytes exist
   std::size_t items_ = 0;
   std::uint32_t pass_ = 0;

@@ -200,9 +200,19 @@ std::optional<SetEntry> ParseSetEntry(EntryKind kind, std::string_view entry) {
   if (eq == std::string_view::npos) return std::nullopt;
   const std::string_view raw = entry.substr(eq + 1);
   SetEntry e;
-  e.name = EntryName(kind, Unquote(entry.substr(0, eq)));
+  // What EntryName gives, built in place: this runs for every "/set".
+  const std::string_view name = UnquoteView(entry.substr(0, eq));
+  if (kind == EntryKind::Hotkeys) {
+    e.name = EntryName(kind, std::string(name));
+  } else if (name.find('.') == std::string_view::npos) {
+    constexpr std::string_view kDefault = "default.";
+    e.name.reserve(kDefault.size() + name.size());
+    e.name.append(kDefault).append(name);
+  } else {
+    e.name.assign(name);
+  }
   e.formula = !raw.empty() && raw.front() == '(';
-  e.value = Unquote(raw);
+  e.value.assign(UnquoteView(raw));
   return e;
 }
 

@@ -61,6 +61,23 @@ TEST(MccpTest, OtherTelnetCommandsAndEscapedBytesStay) {
   EXPECT_EQ(st.mode, 0);
 }
 
+// A negotiation's option byte may be 0xFF: it is not the first half of an
+// escaped 0xFF, so an offer right after it is an offer, read whole or byte
+// by byte, as the telnet pass after the filter reads it.
+TEST(MccpTest, ANegotiationOfOption255IsOneCommandWhereverTheReadsFall) {
+  const std::string wire = "\xFF\xFB\xFF" + S(kOfferV1) + "a\xFF\xFD\xFF\xFF\xFF" + S(kOfferV2) + "b";
+  MccpState whole_state;
+  const Filtered whole = FilterAll(whole_state, {wire});
+  EXPECT_EQ(whole.text, "\xFF\xFB\xFF" "a\xFF\xFD\xFF\xFF\xFF" "b");
+  EXPECT_EQ(whole.answers, (std::vector<std::string>{S(kDoV1), S(kDoV2)}));
+  std::vector<std::string> bytes;
+  for (char c : wire) bytes.emplace_back(1, c);
+  MccpState st;
+  const Filtered pieces = FilterAll(st, bytes);
+  EXPECT_EQ(pieces.text, whole.text);
+  EXPECT_EQ(pieces.answers, whole.answers);
+}
+
 TEST(MccpTest, TextBeforeTheStartIsPlainAndTheRestIsInflated) {
   Deflater server;
   MccpState st;
