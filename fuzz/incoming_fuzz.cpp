@@ -196,7 +196,11 @@ std::string WithoutTelnet(std::string_view text) {
     } else if (b == 0xFA) {
       const auto se = text.find("\xFF\xF0", i + 2);
       i = se == std::string_view::npos ? text.size() : se + 2;
+    } else if (b >= 0xF0) {
+      i += 2;
     } else {
+      // Not a command: the telnet pass keeps both bytes.
+      out += text.substr(i, 2);
       i += 2;
     }
   }
