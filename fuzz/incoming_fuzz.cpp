@@ -34,6 +34,7 @@
 #include "fuzz_host.h"
 #include "fuzz_sandbox.h"
 #include "fuzz_zlib.h"
+#include "net/telnet_pass.h"
 
 namespace {
 
@@ -176,35 +177,14 @@ Outcome Run(const Flags& f, std::string_view wire, const std::vector<std::size_t
 
 bool Holds(std::string_view text, std::string_view what) { return text.find(what) != std::string_view::npos; }
 
-// The text without its telnet commands, roughly as the telnet pass in its
-// standard mode leaves it: telnet commands between its bytes can make a
-// hidden-line marker of text that held none.  (The other mode keeps some
-// commands as text, so the text itself is looked at too.)
+// The text as the telnet pass in its standard mode leaves it: telnet
+// commands between its bytes can make a hidden-line marker of text that
+// held none.  (The other mode keeps some commands as text, so the text
+// itself is looked at too.)
 std::string WithoutTelnet(std::string_view text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size();) {
-    if (text[i] != '\xFF') {
-      out += text[i++];
-      continue;
-    }
-    const auto b = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
-    if (b == 0xFF) {
-      out += '\xFF';
-      i += 2;
-    } else if (b >= 0xFB) {
-      i += 3;
-    } else if (b == 0xFA) {
-      const auto se = text.find("\xFF\xF0", i + 2);
-      i = se == std::string_view::npos ? text.size() : se + 2;
-    } else if (b >= 0xF0) {
-      i += 2;
-    } else {
-      // Not a command: the telnet pass keeps both bytes.
-      out += text.substr(i, 2);
-      i += 2;
-    }
-  }
-  return out;
+  TelnetPass pass;
+  pass.SetStandard(true);
+  return pass.Pass(text);
 }
 
 void Report(const char* what, const std::string& a, const std::string& b) {

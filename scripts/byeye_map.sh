@@ -39,7 +39,7 @@ iconv -f UTF-8 -t CP1251 "$data/map_walk.tmc" > "$home/walk.tmc"
 echo "/connect 127.0.0.1 $port" >> "$home/walk.tmc"
 printf 'lastprofile=%s\r\n' "$home/walk.tmc" > "$home/TARNEL.ini"
 
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp > "$out/xvfb.log" 2>&1 &
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp -noreset > "$out/xvfb.log" 2>&1 &
 pids+=($!)
 export DISPLAY=$display
 for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
