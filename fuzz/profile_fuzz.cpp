@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "fuzz_host.h"
@@ -34,14 +35,14 @@ using tarnel::fuzz::FuzzClient;
 // The lines a save of the default profile writes.  A profile cannot say
 // that one of them was freed: loading it puts them back, in their own
 // places.  They are left out of the comparison.
-const std::vector<std::string>& DefaultLines() {
-  static const std::vector<std::string> lines = [] {
+const std::unordered_set<std::string>& DefaultLines() {
+  static const std::unordered_set<std::string> lines = [] {
     fuzz::FuzzHost host;
     Client fresh(host);
     fresh.DefaultProfile();
     TStringList text;
     text.SetText(BuildProfileText(fresh.store));
-    return text.Lines();
+    return std::unordered_set<std::string>(text.Lines().begin(), text.Lines().end());
   }();
   return lines;
 }
@@ -53,7 +54,7 @@ std::string WithoutDefaults(const std::string& saved) {
     const std::size_t end = saved.find('\n', from);
     const std::string line = saved.substr(from, end - from);
     from = end + 1;
-    if (std::find(defaults.begin(), defaults.end(), line) != defaults.end()) continue;
+    if (defaults.contains(line)) continue;
     out += line;
     out += '\n';
   }

@@ -268,7 +268,8 @@ void Connection::OnRead(std::string_view bytes) {
 bool Connection::Backlogged() const { return client_.incoming.Backlogged(); }
 
 void Connection::Deliver(std::string_view text) {
-  const std::string plain = telnet_.Pass(text);
+  std::string buffer;
+  const std::string_view plain = telnet_.Pass(text, buffer);
   const std::string answers = telnet_.TakeAnswers();
   if (!answers.empty() && Active()) Send(answers);
   NoteServerEcho();

@@ -124,12 +124,12 @@ std::string MccpFilter(MccpState& st, std::string_view chunk) {
       continue;
     }
     std::size_t used = 0;
-    const std::string text = MccpInflate(st, chunk, used);
+    const std::size_t base = out.size();
+    MccpInflate(st, chunk, used, out);
     if (st.error) {
       failed = true;
-      st.marks.push_back({out.size() + st.failed_at, true});
+      st.marks.push_back({base + st.failed_at, true});
     }
-    out += text;
     if (used == 0) break;  // cannot happen with zlib; never spin
     chunk.remove_prefix(used);
   }
@@ -137,28 +137,35 @@ std::string MccpFilter(MccpState& st, std::string_view chunk) {
   return out;
 }
 
-std::string MccpInflate(MccpState& st, std::string_view bytes, std::size_t& used) {
+void MccpInflate(MccpState& st, std::string_view bytes, std::size_t& used, std::string& out) {
   st.error = false;
   st.failed_at = 0;
   used = bytes.size();
-  if (bytes.empty()) return {};
+  if (bytes.empty()) return;
+  const std::size_t base = out.size();
   try {
     if (st.broken) {
       st.error = true;
-      return std::string(bytes);
+      out.append(bytes);
+      return;
     }
     if (!st.stream) {
       auto fresh = std::make_unique<z_stream_s>();
       if (inflateInit(fresh.get()) != Z_OK) {
         st.error = true;
-        return std::string(bytes);
+        out.append(bytes);
+        return;
       }
+      // The stream's checksum is only compared once the server ends
+      // compression, long after the text it covers has been shown; TCP
+      // has already checked every byte.  Not keeping it saves a pass over
+      // all the text.
+      inflateValidate(fresh.get(), 0);
       st.stream.reset(fresh.release());
     }
     z_stream_s& z = *st.stream;
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
     z.avail_in = static_cast<uInt>(bytes.size());
-    std::string out;
     if (st.scratch.size() < kOutputStep) st.scratch.resize(kOutputStep);
     for (;;) {
       const std::size_t call_start = bytes.size() - z.avail_in;
@@ -171,30 +178,31 @@ std::string MccpInflate(MccpState& st, std::string_view bytes, std::size_t& used
         used = bytes.size() - z.avail_in;
         st.stream.reset();
         st.mode = 0;
-        return out;
+        return;
       }
       if (rc != Z_OK && rc != Z_BUF_ERROR) {
         // What could not be inflated is shown as it came, so nothing the
         // server sent is silently lost.
         st.error = true;
-        st.failed_at = out.size();
+        st.failed_at = out.size() - base;
         out.append(bytes.substr(call_start));
-        return out;
+        return;
       }
       const bool drained = z.avail_out != 0;
-      if (drained && (z.avail_in == 0 || rc == Z_BUF_ERROR)) return out;
-      if (out.size() >= kMccpMaxInflated) {
+      if (drained && (z.avail_in == 0 || rc == Z_BUF_ERROR)) return;
+      if (out.size() - base >= kMccpMaxInflated) {
         st.error = true;
-        st.failed_at = out.size();
+        st.failed_at = out.size() - base;
         st.broken = true;
         st.stream.reset();
-        return out;
+        return;
       }
     }
   } catch (const std::exception&) {
     st.error = true;
     st.failed_at = 0;
-    return std::string(bytes);
+    out.resize(std::min(out.size(), base));
+    out.append(bytes);
   }
 }
 

@@ -69,12 +69,13 @@ struct MccpState {
 // plain text again, which is scanned for a new start.
 std::string MccpFilter(MccpState& state, std::string_view chunk);
 
-// Inflates compressed bytes until they are used up or the stream ends.
-// used tells how many bytes belonged to the stream: after its end, the rest
-// is plain text.  On a failure the error flag is set and the bytes that
-// could not be inflated are returned unchanged after the text inflated
-// before (from failed_at on).
-std::string MccpInflate(MccpState& state, std::string_view bytes, std::size_t& used);
+// Inflates compressed bytes until they are used up or the stream ends, and
+// appends the text to `out`.  used tells how many bytes belonged to the
+// stream: after its end, the rest is plain text.  On a failure the error
+// flag is set and the bytes that could not be inflated are appended
+// unchanged after the text inflated before (failed_at counts from where
+// this call began appending).
+void MccpInflate(MccpState& state, std::string_view bytes, std::size_t& used, std::string& out);
 
 // The next answer owed to the server (DO COMPRESS, DONT COMPRESS or
 // DO COMPRESS2, in that priority), or empty.

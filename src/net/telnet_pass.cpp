@@ -60,17 +60,25 @@ std::string TelnetPass::Flush() {
 }
 
 std::string TelnetPass::Pass(std::string_view chunk) {
-  if (standard_) return PassStandard(chunk);
-  ObserveEcho(chunk);
-  return PassDefault(chunk);
+  std::string buffer;
+  const std::string_view passed = Pass(chunk, buffer);
+  if (passed.data() == buffer.data()) return buffer;
+  return std::string(passed);
 }
 
-std::string TelnetPass::PassDefault(std::string_view chunk) {
-  std::string out;
-  if (state_ != State::Iac && std::memchr(chunk.data(), kIac, chunk.size()) == nullptr) {
-    out.assign(chunk);
-    return out;
+std::string_view TelnetPass::Pass(std::string_view chunk, std::string& buffer) {
+  buffer.clear();
+  if (standard_) {
+    PassStandard(chunk, buffer);
+    return buffer;
   }
+  ObserveEcho(chunk);
+  if (state_ != State::Iac && std::memchr(chunk.data(), kIac, chunk.size()) == nullptr) return chunk;
+  PassDefault(chunk, buffer);
+  return buffer;
+}
+
+void TelnetPass::PassDefault(std::string_view chunk, std::string& out) {
   std::string joined;
   if (state_ == State::Iac) {
     state_ = State::Data;
@@ -105,7 +113,6 @@ std::string TelnetPass::PassDefault(std::string_view chunk) {
       ++p;
     }
   }
-  return out;
 }
 
 // The default mode keeps every command in the text; only the server's word
@@ -132,8 +139,7 @@ void TelnetPass::ObserveEcho(std::string_view chunk) {
   }
 }
 
-std::string TelnetPass::PassStandard(std::string_view chunk) {
-  std::string out;
+void TelnetPass::PassStandard(std::string_view chunk, std::string& out) {
   out.reserve(chunk.size());
   const std::size_t n = chunk.size();
   std::size_t p = 0;
@@ -193,7 +199,6 @@ std::string TelnetPass::PassStandard(std::string_view chunk) {
       case State::Data: break;
     }
   }
-  return out;
 }
 
 // Every option is refused but the server's echo, which it turns on while a

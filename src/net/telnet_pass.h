@@ -25,6 +25,9 @@ class TelnetPass {
   // chunk is completed by the next one: where the stream was cut must not
   // change what the player sees.
   std::string Pass(std::string_view chunk);
+  // The same without a copy where the pass changes nothing: the result is
+  // `chunk` itself or the text in `buffer`.
+  std::string_view Pass(std::string_view chunk, std::string& buffer);
 
   // Standard telnet handling (see above); takes effect with the next byte.
   void SetStandard(bool on);
@@ -45,8 +48,8 @@ class TelnetPass {
  private:
   enum class State { Data, Iac, Verb, Sub, SubIac };
 
-  std::string PassDefault(std::string_view chunk);
-  std::string PassStandard(std::string_view chunk);
+  void PassDefault(std::string_view chunk, std::string& out);
+  void PassStandard(std::string_view chunk, std::string& out);
   void ObserveEcho(std::string_view chunk);
   void Negotiate(unsigned char verb, unsigned char option);
 

@@ -482,14 +482,11 @@ void FindCandidates(State& st) {
 
 }  // namespace
 
-void DisplayFilter(Client& client, std::string_view text, std::string& out) {
+std::string_view DisplayFilter(Client& client, std::string_view text, std::string& out) {
   State& st = client.display_filter;
   RefreshEntries(st, client.store.Variables());
   const bool autostats = client.store.GroupOn("autostats");
-  if (st.entries.empty() && !autostats) {
-    out.assign(text);
-    return;
-  }
+  if (st.entries.empty() && !autostats) return text;
   if (st.index_stale) RebuildIndex(st);
 
   st.framed.assign(kBreak).append(text).append(kBreak);
@@ -527,12 +524,12 @@ void DisplayFilter(Client& client, std::string_view text, std::string& out) {
   }
   out.assign(st.framed, kBreak.size(), st.framed.size() - 2 * kBreak.size());
   if (autostats) AnnotateItems(client, out);
+  return out;
 }
 
 std::string DisplayFilter(Client& client, std::string_view text) {
   std::string out;
-  DisplayFilter(client, text, out);
-  return out;
+  return std::string(DisplayFilter(client, text, out));
 }
 
 }  // namespace tarnel

@@ -77,8 +77,9 @@ struct DisplayFilterState {
 
 // Applies the replaces, gags and highlights to one chunk of server text.
 std::string DisplayFilter(Client& client, std::string_view text);
-// The same into `out` (which keeps its storage from chunk to chunk).
-void DisplayFilter(Client& client, std::string_view text, std::string& out);
+// The same into `out` (which keeps its storage from chunk to chunk); the
+// result is `out`, or `text` itself when nothing is to be done to it.
+std::string_view DisplayFilter(Client& client, std::string_view text, std::string& out);
 
 // The filter's last step while the group "autostats" is on: names of known
 // items get their statistics.  It belongs to the stats database and lives

@@ -42,6 +42,7 @@ void ReplaceInto(std::string& out, std::string_view s, std::string_view from, st
 constexpr auto kLineBreakers = [] {
   std::array<bool, 256> table{};
   table['\x1b'] = table['\r'] = table['\n'] = true;
+  table[static_cast<unsigned char>(kGa[0])] = true;
   return table;
 }();
 
@@ -201,24 +202,22 @@ void Incoming::ProcessIncoming(std::string_view chunk) {
   // Buffers of this call's own (a trigger's command may bring the next
   // read through here before this one is done), kept from chunk to chunk.
   const std::size_t depth = chunk_calls_;
-  while (chunk_buffers_.size() < 3 * depth + 3) chunk_buffers_.emplace_back();
-  std::string& display_copy = chunk_buffers_[3 * depth];
-  std::string& lines_copy = chunk_buffers_[3 * depth + 1];
-  std::string& shown = chunk_buffers_[3 * depth + 2];
+  while (chunk_buffers_.size() < 2 * depth + 2) chunk_buffers_.emplace_back();
+  std::string& display_copy = chunk_buffers_[2 * depth];
+  std::string& shown = chunk_buffers_[2 * depth + 1];
   struct Nesting {
     std::size_t& calls;
     explicit Nesting(std::size_t& c) : calls(c) { ++calls; }
     ~Nesting() { --calls; }
   } nesting(chunk_calls_);
 
-  // The display copy loses the GA markers; in the line copy a GA ends the
-  // line.
-  std::string_view display = chunk, lines = chunk;
+  // The display copy loses the GA markers; for the lines a GA is a line
+  // end (CR LF), which the loop below sees for itself.
+  std::string_view display = chunk;
+  const std::string_view lines = chunk;
   if (chunk.find(kGa) != std::string_view::npos) {
     ReplaceInto(display_copy, chunk, kGa, "");
-    ReplaceInto(lines_copy, chunk, kGa, "\r\n");
     display = display_copy;
-    lines = lines_copy;
   }
 
   if (clean_.empty()) NewEntry();
@@ -270,7 +269,14 @@ void Incoming::ProcessIncoming(std::string_view chunk) {
       }
     }
     const char ch = *p++;
-    if (ch == '\n') {
+    if (ch == kGa[0] && p < end && *p == kGa[1]) {
+      // A GA marker: what CR and LF would do, the length limit included.
+      ++p;
+      *raw_line += '\r';
+      if (raw_line->size() >= kLongestLine) end_line();
+      *raw_line += '\n';
+      end_line();
+    } else if (ch == '\n') {
       *raw_line += '\n';
       end_line();
     } else if (ch == '\r') {
@@ -290,10 +296,9 @@ void Incoming::ProcessIncoming(std::string_view chunk) {
   }
   if (ends_with_prompt) NewEntry();
 
-  DisplayFilter(client_, display, shown);
-  client_.PrintText(shown);
+  client_.PrintText(DisplayFilter(client_, display, shown));
   // A flood's chunk does not keep its size of storage for ever.
-  for (std::string* b : {&display_copy, &lines_copy, &shown})
+  for (std::string* b : {&display_copy, &shown})
     if (b->capacity() > kKeptChunkStorage) std::string().swap(*b);
 
   if (in_trigger_loop_) {
