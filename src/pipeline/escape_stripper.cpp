@@ -1,5 +1,7 @@
 #include "pipeline/escape_stripper.h"
 
+#include <bit>
+#include <cstdint>
 #include <cstring>
 
 namespace tarnel {
@@ -73,30 +75,61 @@ std::size_t EscapeStripper::SequenceEnd(std::string_view text, std::size_t esc) 
 }
 
 int EscapeStripper::StripInto(std::string_view text, std::string& out) {
+  using Block = char __attribute__((vector_size(16)));
+  static_assert(std::endian::native == std::endian::little, "lane order of the hit mask");
   int overflows = 0;
-  out.reserve(out.size() + text.size());
+  const std::size_t base = out.size();
+  const std::size_t n = text.size();
+  // Room for all of the text and one block more: plain text is copied a
+  // block of sixteen bytes at a time, and the block that holds the next
+  // ESC is copied whole, though only its bytes before the ESC are kept.
+  out.resize(base + n + sizeof(Block));
+  char* w = out.data() + base;
+  const char* d = text.data();
+  const Block esc = Block{} + static_cast<char>(27);
   std::size_t i = 0;
-  while (i < text.size()) {
+  while (i < n) {
     if (!state_.inside) {
-      // Text up to the next ESC goes through unchanged, in one piece.
-      const void* esc = std::memchr(text.data() + i, 27, text.size() - i);
-      const std::size_t end = esc == nullptr ? text.size() : static_cast<std::size_t>(static_cast<const char*>(esc) - text.data());
-      out.append(text.substr(i, end - i));
-      i = end;
-      if (i == text.size()) break;
+      // Text up to the next ESC goes through unchanged.
+      for (;;) {
+        if (n - i < sizeof(Block)) {
+          while (i < n && d[i] != 27) *w++ = d[i++];
+          break;
+        }
+        Block b;
+        std::memcpy(&b, d + i, sizeof b);
+        std::memcpy(w, &b, sizeof b);
+        const Block hit = b == esc;
+        std::uint64_t lo, hi;
+        std::memcpy(&lo, &hit, 8);
+        std::memcpy(&hi, reinterpret_cast<const char*>(&hit) + 8, 8);
+        if ((lo | hi) == 0) {
+          i += sizeof b;
+          w += sizeof b;
+          continue;
+        }
+        // Lanes are 0x00 or 0xFF; the lowest set lane is the ESC.
+        const std::size_t k = lo != 0 ? static_cast<std::size_t>(__builtin_ctzll(lo)) / 8
+                                      : 8 + static_cast<std::size_t>(__builtin_ctzll(hi)) / 8;
+        i += k;
+        w += k;
+        break;
+      }
+      if (i == n) break;
       // A sequence that ends within the text and is far too short to be
       // abandoned leaves nothing: it is passed over whole.
       const std::size_t after = SequenceEnd(text, i);
-      if (after < text.size() && after - i < 128) {
+      if (after < n && after - i < 128) {
         i = after;
         continue;
       }
     }
     bool over = false;
-    if (Feed(static_cast<unsigned char>(text[i]), over)) out += text[i];
+    if (Feed(static_cast<unsigned char>(d[i]), over)) *w++ = d[i];
     if (over) ++overflows;
     ++i;
   }
+  out.resize(static_cast<std::size_t>(w - out.data()));
   return overflows;
 }
 

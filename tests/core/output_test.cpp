@@ -143,6 +143,37 @@ TEST(EscapeStripper, SequenceEndAgreesWithFeedingByteByByte) {
   }
 }
 
+// Stripping whole texts keeps what feeding byte by byte keeps, the state
+// carried from one text to the next and the count of abandoned sequences
+// included: ESCs at every place within and across the copied blocks, texts
+// shorter than a block, sequences cut at a text's end.
+TEST(EscapeStripper, StrippingWholeTextsAgreesWithFeedingByteByByte) {
+  std::mt19937 rng(12);
+  const std::string bytes = "\x1b\x1b[[;;0123456789mmabcdefgh \xe0\xff\r\n(";
+  EscapeStripper whole, single;
+  std::string out = "kept";
+  std::string expected = "kept";
+  int whole_over = 0, single_over = 0;
+  for (int k = 0; k < 4000; ++k) {
+    // Now and then a sequence long enough to be abandoned, or cut by the
+    // text's end and finished in the next one.
+    std::string t = k % 50 == 0 ? "\x1b[" + std::string(100 + rng() % 300, '2') : std::string();
+    const std::size_t n = rng() % 40;
+    for (std::size_t i = 0; i < n; ++i)
+      t += rng() % 4 == 0 ? bytes[rng() % bytes.size()] : static_cast<char>('a' + rng() % 26);
+    whole_over += whole.StripInto(t, out);
+    for (char c : t) {
+      bool over = false;
+      if (single.Feed(static_cast<unsigned char>(c), over)) expected += c;
+      if (over) ++single_over;
+    }
+    ASSERT_EQ(out, expected) << k;
+    ASSERT_EQ(whole.Inside(), single.Inside()) << k;
+  }
+  EXPECT_EQ(whole_over, single_over);
+  EXPECT_GT(whole_over, 0);
+}
+
 TEST(EscapeStripper, LineModeKeepsStateAcrossCalls) {
   EscapeStripper s;
   std::string out;
