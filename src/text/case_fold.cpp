@@ -1,6 +1,8 @@
 #include "text/case_fold.h"
 
 #include <array>
+#include <cstdint>
+#include <cstring>
 
 namespace tarnel::text {
 
@@ -60,7 +62,19 @@ std::string FoldCase(std::string_view s) {
 
 bool SameText(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
+  const std::size_t n = a.size();
+  std::size_t i = 0;
+  // Names are nearly always spelt alike: eight equal bytes need no folding.
+  for (; i + 8 <= n; i += 8) {
+    std::uint64_t x, y;
+    std::memcpy(&x, a.data() + i, 8);
+    std::memcpy(&y, b.data() + i, 8);
+    if (x == y) continue;
+    for (std::size_t j = i; j < i + 8; ++j)
+      if (kFold[static_cast<unsigned char>(a[j])] != kFold[static_cast<unsigned char>(b[j])])
+        return false;
+  }
+  for (; i < n; ++i)
     if (kFold[static_cast<unsigned char>(a[i])] != kFold[static_cast<unsigned char>(b[i])])
       return false;
   return true;

@@ -42,6 +42,33 @@ TEST(StringList, LookupsIgnoreCaseAndTheFirstLineWins) {
   EXPECT_EQ(l.IndexOfName(std::string("default.имя"_cp)), 1);
 }
 
+// Names of every length up to forty, with any of their letters in the other
+// case (Latin, Cyrillic, "ё" and the Ukrainian letters), are found; a name
+// that differs in one byte anywhere is not.  Names are hashed and compared
+// several bytes at a time, so each length and position counts.
+TEST(StringList, EverySpellingOfANameIsFoundAndNoOtherName) {
+  std::mt19937 rng(21);
+  const std::string lower = std::string("abcxyz"_cp) + std::string("абвэюяёіїў"_cp);
+  const std::string upper = std::string("ABCXYZ"_cp) + std::string("АБВЭЮЯЁІЇЎ"_cp);
+  ASSERT_EQ(lower.size(), upper.size());
+  for (std::size_t len = 1; len <= 40; ++len) {
+    TStringList l;
+    std::string name;
+    for (std::size_t i = 0; i < len; ++i) name += lower[rng() % lower.size()];
+    l.Add(name + "=1");
+    for (int k = 0; k < 20; ++k) {
+      std::string other = name;
+      for (char& c : other)
+        if (rng() % 2 == 0) c = upper[lower.find(c)];
+      ASSERT_EQ(l.IndexOfName(other), 0) << len;
+      ASSERT_TRUE(text::SameText(other, name));
+      other[rng() % len] = '_';
+      ASSERT_EQ(l.IndexOfName(other), -1) << len;
+      ASSERT_FALSE(text::SameText(other, name));
+    }
+  }
+}
+
 TEST(StringList, SetValueReplacesAppendsAndDeletes) {
   TStringList l;
   l.SetValue("a.x", "1");
