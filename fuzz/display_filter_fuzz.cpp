@@ -111,6 +111,7 @@ void Filter(Client& c, const std::string& text, bool annotations) {
   DisplayFilterState saved = std::move(c.display_filter);
   c.display_filter = DisplayFilterState();
   c.display_filter.use_index = false;
+  c.display_filter.one_pass_replaces = false;
   const std::string fresh = DisplayFilter(c, text);
   c.display_filter = std::move(saved);
   if (kept != fresh) {

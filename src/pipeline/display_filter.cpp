@@ -300,17 +300,14 @@ class VisibleBytes {
   std::size_t end_ = 0;
 };
 
-// Cuts every match out of the framed text and records where it stood; then
-// drops the frame's line breaks that no match took.  False without a match.
+// Calls found(p, last) for every match of the key in the framed text, in
+// order: p is where it starts and last its last byte.  False without one.
 // A match starts only where the player reads text: a byte that an escape
 // sequence begun before it swallows (after a lone ESC) starts none, or the
 // colour codes put in its place would end up inside that sequence.
-bool MarkMatches(State& st, const Key& key) {
-  const std::string& w = st.framed;
-  const std::string_view k = key.text;
+template <typename Found>
+bool ForEachMatch(const std::string& w, std::string_view k, Found&& found) {
   const std::size_t n = w.size();
-  st.marks.clear();
-  std::size_t copied = 0;
   // Most keys do not occur in a chunk at all: one plain byte search settles
   // that faster than the pair search.
   const void* first = std::memchr(w.data(), k[0], n);
@@ -336,24 +333,63 @@ bool MarkMatches(State& st, const Key& key) {
       i = p + 1;
       continue;
     }
-    if (!any) {
+    any = true;
+    found(p, last);
+    i = last + 1;
+  }
+  return any;
+}
+
+// Cuts every match out of the framed text and records where it stood;
+// then drops the frame's line breaks that no match took.  False without a
+// match.
+bool MarkMatches(State& st, const Key& key) {
+  const std::string& w = st.framed;
+  const std::size_t n = w.size();
+  st.marks.clear();
+  std::size_t copied = 0;
+  const bool any = ForEachMatch(w, key.text, [&](std::size_t p, std::size_t last) {
+    if (st.marks.empty()) {
       // The framed text still begins with its own CR LF unless this first
       // match took one of those bytes; then they go at once.
       st.marked.clear();
       copied = p >= kBreak.size() ? kBreak.size() : 0;
     }
-    any = true;
     st.marked.append(w, copied, p - copied);
     st.marks.push_back({st.marked.size(), key.lead && p >= kBreak.size(), key.trail && last + 1 != n});
     copied = last + 1;
-    i = last + 1;
-  }
+  });
   if (!any) return false;
   st.marked.append(w, copied, std::string::npos);
   std::string& t = st.marked;
   if (t.size() >= 2 && t.compare(t.size() - 2, 2, kBreak) == 0 &&
       st.marks.back().pos + 2 <= t.size())
     t.resize(t.size() - 2);
+  return true;
+}
+
+// What MarkMatches and then ApplyMarks make of a replace with a fixed
+// value, in one pass and one copy: every match gives way to the value, and
+// the result is framed by CR LF again.
+bool ReplaceMatches(State& st, const Key& key, std::string_view value) {
+  const std::string& w = st.framed;
+  std::string& out = st.result;
+  std::size_t copied = 0;
+  bool started = false;
+  const bool any = ForEachMatch(w, key.text, [&](std::size_t p, std::size_t last) {
+    if (!started) {
+      started = true;
+      out.assign(kBreak);
+      copied = p >= kBreak.size() ? kBreak.size() : 0;
+    }
+    out.append(w, copied, p - copied).append(value);
+    copied = last + 1;
+  });
+  if (!any) return false;
+  // The text after the last match still ends in the frame's CR LF when it
+  // is two bytes long or more; else the match took some of it.
+  out.append(w, copied, std::string::npos);
+  if (w.size() - copied < kBreak.size()) out += kBreak;
   return true;
 }
 
@@ -512,10 +548,15 @@ std::string_view DisplayFilter(Client& client, std::string_view text, std::strin
       key.text = substituted;
     }
     if (key.text.empty()) continue;
-    if (!MarkMatches(st, key)) continue;
-    if (e.value_has_vars)
-      finished = ControlBytes(client.interp.SubstituteVariables(e.value, st.no_locals));
-    ApplyMarks(st, e, key, e.value_has_vars ? finished : e.value);
+    if (e.kind == Kind::Replace && !e.value_has_vars && st.one_pass_replaces) {
+      if (!ReplaceMatches(st, key, e.value)) continue;
+    } else {
+      if (!MarkMatches(st, key)) continue;
+      // The value's variables are read once the key has matched.
+      if (e.value_has_vars)
+        finished = ControlBytes(client.interp.SubstituteVariables(e.value, st.no_locals));
+      ApplyMarks(st, e, key, e.value_has_vars ? finished : e.value);
+    }
     std::swap(st.framed, st.result);
     if (indexed) {
       indexed = worth_asking(st.entries.size() - k - 1);

@@ -67,6 +67,10 @@ struct DisplayFilterState {
   // stripped text is passed over without a search of its own.  Off, every
   // entry searches (the reference the index is checked against).
   bool use_index = true;
+  // A replace with a fixed value is made in one pass over the text.  Off,
+  // it is marked and then applied as every other entry is (the reference
+  // the one pass is checked against).
+  bool one_pass_replaces = true;
   bool index_stale = true;
   LiteralIndex index;
   std::string stripped;

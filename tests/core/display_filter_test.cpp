@@ -133,8 +133,9 @@ TEST(DisplayFilter, AgreesWithTheStepByStepRulesOnGeneratedChunks) {
 }
 
 // Many entries at once, each applied to what the ones before made of the
-// text: the index that passes over entries whose key the text cannot hold
-// must give what letting every entry search gives.  Replaces write text
+// text: the index that passes over entries whose key the text cannot hold,
+// and replaces made in one pass, must give what letting every entry search
+// and mark its matches gives.  Replaces write text
 // that later keys look for, keys carry anchors and a lone ESC swallows
 // what follows it.
 TEST(DisplayFilter, PassingOverEntriesTheIndexRulesOutChangesNothing) {
@@ -144,6 +145,7 @@ TEST(DisplayFilter, PassingOverEntriesTheIndexRulesOutChangesNothing) {
   TestHost host;
   Client indexed(host), plain(host);
   plain.display_filter.use_index = false;
+  plain.display_filter.one_pass_replaces = false;
   for (int round = 0; round < 600; ++round) {
     for (Client* c : {&indexed, &plain}) c->store.Variables().Clear();
     const int entries = 1 + static_cast<int>(rng() % 48);
