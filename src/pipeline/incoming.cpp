@@ -510,7 +510,10 @@ void Incoming::Gather(TriggerCache& cache, Subject& clean, Subject& raw, std::ve
     return;
   }
   cache.clean_index.Find(clean.Text(), out);
-  if (!cache.raw_index.Empty()) cache.raw_index.Find(raw.Text(), out);
+  // The raw index holds the patterns with an ESC in them, which a line
+  // without one cannot match.
+  if (!cache.raw_index.Empty() && raw.line.find('\x1b') != std::string::npos)
+    cache.raw_index.Find(raw.Text(), out);
   if (out.empty()) {
     out = cache.always;
     return;
