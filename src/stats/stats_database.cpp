@@ -56,7 +56,12 @@ std::string_view StatsItemName(std::string_view record) {
 bool StoreStats(TStringList& list, std::string_view text) {
   const std::string record = NormaliseStats(text);
   const std::string_view name = StatsItemName(record);
-  if (name.empty() || name.find('=') != std::string_view::npos) return false;
+  // A record is one line of the stats file: a line break in it would come
+  // back from the file as several records, and an "=" in the name as
+  // another name.
+  if (name.empty() || name.find('=') != std::string_view::npos ||
+      record.find_first_of("\r\n") != std::string::npos)
+    return false;
   std::string line(name);
   line += '=';
   line += record;

@@ -227,5 +227,24 @@ TEST_F(StatsFilesTest, ShutDownWritesTheFileInUseUnlessTheDatabaseWasCleared) {
   }
 }
 
+// The stats file holds a record a line: one with a line break in it (a
+// script can hand "/addstats" any bytes) would load back as several, so it
+// is refused with the parameter message and the database keeps what it had.
+TEST_F(StatsFilesTest, ARecordWithALineBreakIsRefusedAndTheFileLoadsBackTheSame) {
+  TestHost h;
+  auto c = Fresh(h);
+  c->ExecuteCommand("/addstats меч,Вес:3"_cp, false);
+  for (const char* record : {"\xF3\xF0\n\xEE", "щит\r,Вес:9", "лук,Вес:2\r\nстрела,Вес:1"}) {
+    h.main.clear();
+    c->ExecuteCommand(std::string("/addstats ") + record, false);
+    EXPECT_NE(h.main.find(std::string("Ошибка в параметрах, /man /addstats"_cp)), std::string::npos) << record;
+  }
+  EXPECT_EQ(Lines(c->StatsList), std::vector<std::string>{std::string("меч=меч,Вес:3,"_cp)});
+  c->ExecuteCommand("/savestats saved.tms", false);
+  TStringList back;
+  ASSERT_TRUE(back.LoadFromFile("saved.tms"));
+  EXPECT_EQ(back.Lines(), c->StatsList.Lines());
+}
+
 }  // namespace
 }  // namespace tarnel::test
