@@ -261,7 +261,10 @@ void Incoming::ProcessIncoming(std::string_view chunk) {
       const char* q = p + 2;
       auto collected = [](char c) { return c == ' ' || c == ';' || c == '?' || (c >= '0' && c <= '9'); };
       while (q < end && q - p < 200 && collected(*q)) ++q;
-      if (q < end && q - p < 200 && *q != '\r' && *q != '\n') {
+      // A line end is no final byte: CR, LF and a GA marker end the line
+      // with the sequence still open, as the byte-by-byte path has it.
+      const bool ga = q + 1 < end && q[0] == kGa[0] && q[1] == kGa[1];
+      if (q < end && q - p < 200 && *q != '\r' && *q != '\n' && !ga) {
         raw_line->append(p, static_cast<std::size_t>(q + 1 - p));
         unfinished = true;
         p = q + 1;

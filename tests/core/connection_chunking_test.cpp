@@ -148,5 +148,30 @@ TEST(ChunkingTest, TheSameSessionWhereverTheReadsEnd) {
   std::filesystem::remove_all(dir);
 }
 
+// A GA that comes inside a colour code ends the line there, and the code
+// goes on into the next line, whether the code and the GA arrive in one read
+// or byte by byte.
+TEST(ChunkingTest, AGaInsideAColourCodeEndsTheLineInEveryCutting) {
+  const auto dir =
+      std::filesystem::temp_directory_path() / ("tarnel-chunking-ga-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string wire =
+      "\x1b[0;\xFF\xF9"
+      "33mHP:7>\x1b[0m\r\n\x1b[1;\xFF\xF9\xFF\xF9"
+      "31mline 2 in red\x1b[0m\r\n";
+  const Result whole = Play(wire, {}, (dir / "whole.log").string());
+  // The lines cut off at a GA hold nothing visible; the rest of each code
+  // is swallowed at the start of the next line.
+  EXPECT_EQ(Render(whole.vars).substr(0, 23), "2|0|1||7|line 2 in red|") << Render(whole.vars);
+  std::vector<std::size_t> bytewise;
+  for (std::size_t k = 1; k < wire.size(); ++k) bytewise.push_back(k);
+  const Result cut = Play(wire, bytewise, (dir / "cut.log").string());
+  EXPECT_EQ(Render(cut.lines), Render(whole.lines));
+  EXPECT_EQ(Render(cut.vars), Render(whole.vars));
+  EXPECT_EQ(cut.log, whole.log);
+  EXPECT_TRUE(cut.screen == whole.screen);
+  std::filesystem::remove_all(dir);
+}
+
 }  // namespace
 }  // namespace tarnel::test
