@@ -6,13 +6,15 @@
 # table of what ran and what was found, and exits non-zero when a target
 # found something.  Nothing is installed here (scripts/setup.sh does that).
 #
-#   bash scripts/fuzz.sh [--no-build] [--fast] [--runs N] [SECONDS] [TARGET...]
+#   bash scripts/fuzz.sh [--no-build] [--fast] [--runs N] [--jobs N] [SECONDS] [TARGET...]
 #
 # SECONDS defaults to 60 per target.  --runs N ends a target's run after
 # N inputs when that comes before SECONDS.  A run goes on after a finding
 # (libFuzzer's fork mode), so one defect does not hide the rest; the files
 # that reproduce what was found stay in build/fuzz/findings/<target>/ until
-# that target runs again.  Runs are niced and use one core.
+# that target runs again.  Runs are niced and use one core; --jobs N runs
+# N fuzzing processes on one corpus (one per core), for a target whose
+# inputs are slow.
 #
 # --fast is for long runs: the targets run without AddressSanitizer and
 # without comparison tracing (build/fuzz-fast, UBSan only), which executes
@@ -25,11 +27,13 @@ cd "$(dirname "$0")/.."
 build=1
 fast=0
 runs_limit=""
+jobs=1
 while [ $# -gt 0 ]; do
   case "$1" in
     --no-build) build=0 ;;
     --fast) fast=1 ;;
     --runs) runs_limit="$2"; shift ;;
+    --jobs) jobs="$2"; shift ;;
     *) break ;;
   esac
   shift
@@ -78,7 +82,7 @@ for name in "${targets[@]}"; do
   # The entropic schedule's bookkeeping for every feature of every run took
   # more than a third of the time of the targets over the whole client:
   # without it they run about twice as many inputs.
-  args=(-fork=1 -entropic=0 -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1 -max_total_time="$seconds"
+  args=(-fork="$jobs" -entropic=0 -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1 -max_total_time="$seconds"
         -artifact_prefix="$PWD/$findings/")
   [ -n "$runs_limit" ] && args+=(-runs="$runs_limit")
   [ -f "fuzz/$name.dict" ] && args+=(-dict="fuzz/$name.dict")
