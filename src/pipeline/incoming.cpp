@@ -315,17 +315,31 @@ void Incoming::ProcessIncoming(std::string_view chunk) {
     std::string clean = std::move(clean_.front());
     std::string raw = std::move(raw_.front());
     if (!clean.empty()) {
-      SetLineVariable(currow_clean_, clean);
-      SetLineVariable(currow_esc_, raw);
+      // Each line sets "_currow_clean", "_currow_esc" and, after its
+      // triggers, "_lastrow".  Most lines fire nothing that reads them, and
+      // the next line sets all three again: such a line only waits, and
+      // only the last of them is stored.
+      walk_clean_ = &clean;
+      walk_raw_ = &raw;
+      walk_stored_ = false;
       RunTriggers(clean, raw, false);
+      if (!stats_marker_.empty()) StoreLineVariables();
       AccumulateStats(clean);
-      SetLineVariable(lastrow_, clean);
+      walk_clean_ = walk_raw_ = nullptr;
+      if (walk_stored_) {
+        SetLineVariable(lastrow_, clean);
+      } else {
+        waiting_clean_.swap(clean);
+        waiting_raw_.swap(raw);
+        waiting_ = true;
+      }
     }
     clean_.pop_front();
     raw_.pop_front();
     Recycle(std::move(clean));
     Recycle(std::move(raw));
   }
+  StoreWaitingLine();
   in_trigger_loop_ = false;
   backlog_bytes_ = 0;
 }
@@ -344,6 +358,22 @@ void Incoming::SetLineVariable(VariableSlot& slot, const std::string& value) {
     return;
   }
   vars.SetValueAt(slot.index, value, slot.name.size());
+}
+
+void Incoming::StoreWaitingLine() {
+  if (!waiting_) return;
+  waiting_ = false;
+  SetLineVariable(currow_clean_, waiting_clean_);
+  SetLineVariable(currow_esc_, waiting_raw_);
+  SetLineVariable(lastrow_, waiting_clean_);
+}
+
+void Incoming::StoreLineVariables() {
+  if (walk_clean_ == nullptr || walk_stored_) return;
+  walk_stored_ = true;
+  StoreWaitingLine();
+  SetLineVariable(currow_clean_, *walk_clean_);
+  SetLineVariable(currow_esc_, *walk_raw_);
 }
 
 void Incoming::AccumulateStats(const std::string& clean) {
@@ -542,8 +572,13 @@ void Incoming::RunTriggers(const std::string& clean, const std::string& raw, boo
   // The list is walked by position, as it stands at each step: a trigger's
   // command may change it, and then the entries are taken apart anew and
   // the walk goes on after the position it had reached.
+  // Patterns made from variables may be made from the line's own (the
+  // plain walk makes them as it goes): those are stored first.
+  if (!preview && (!index_triggers_ || !cache.valid || cache.stamp != list.Changes() || !cache.watches.empty()))
+    StoreLineVariables();
   Refresh(cache, list, preview);
   if (cache.items.empty()) return;
+  if (!preview && !cache.watches.empty()) StoreLineVariables();
   if (index_triggers_) UpdateWatches(cache);
   if (cache.walks == cache.candidates.size()) cache.candidates.emplace_back();
   std::vector<std::uint32_t>& candidates = cache.candidates[cache.walks];
@@ -608,6 +643,7 @@ void Incoming::RunTriggers(const std::string& clean, const std::string& raw, boo
     SubstituteCaptures(t.command, captures_, command);
     if (command.empty()) continue;
     const bool stats_item = t.command == ItemTriggerCommand();
+    if (!preview) StoreLineVariables();
     client_.interp.RaiseDepth();
     if (stats_item)
       StartStatsParse(client_, std::string_view(command).substr(command.find(' ') + 1), "/parsestats");

@@ -134,6 +134,12 @@ class Incoming {
   void RunTriggers(const std::string& clean, const std::string& raw, bool preview);
   void AccumulateStats(const std::string& clean);
   void SetLineVariable(VariableSlot& slot, const std::string& value);
+  // The variables of the line whose triggers run, put in the store before
+  // anything can read them (a command, a pattern made from variables, the
+  // stats parse); until then the line may not need them at all.
+  void StoreLineVariables();
+  // The variables of the last line that nobody read, put in the store.
+  void StoreWaitingLine();
   void NewEntry();
   // The line being received is complete: a new one starts.
   void EndLine(bool previews);
@@ -168,6 +174,15 @@ class Incoming {
   VariableSlot currow_clean_{"global._currow_clean"};
   VariableSlot currow_esc_{"global._currow_esc"};
   VariableSlot lastrow_{"global._lastrow"};
+  // The line of the trigger loop and whether its variables are stored.
+  const std::string* walk_clean_ = nullptr;
+  const std::string* walk_raw_ = nullptr;
+  bool walk_stored_ = false;
+  // A line whose triggers read nothing: the next such line replaces it, and
+  // what is left is stored when anything reads or the loop ends.
+  bool waiting_ = false;
+  std::string waiting_clean_;
+  std::string waiting_raw_;
   std::string stats_marker_;
   std::string stats_text_;
 };

@@ -63,6 +63,24 @@ TEST_F(IncomingTest, BlankLinesFireNothingAndLastRowLagsOneLine) {
   EXPECT_EQ(Var("default.during"), "first");
 }
 
+// Lines that come in one read and fire nothing leave their line variables
+// to the last of them; a line that fires sees its own.
+TEST_F(IncomingTest, ACommandFiredInAReadOfManyLinesSeesItsOwnLineVariables) {
+  Trigger("^two=/set during=%global._currow_clean after %global._lastrow");
+  In("one\r\n\x1b[1mtwo\x1b[0m\r\nthree\r\nfour\r\n");
+  EXPECT_EQ(Var("default.during"), "two after one");
+  EXPECT_EQ(Var("global._currow_clean"), "four");
+  EXPECT_EQ(Var("global._currow_esc"), "four\r\n");
+  EXPECT_EQ(Var("global._lastrow"), "four");
+}
+
+TEST_F(IncomingTest, APatternMadeFromTheLastRowSeesTheLineBeforeInTheSameRead) {
+  Trigger("^%global._lastrow again=/set repeated=yes");
+  In("one\r\nthree\r\nthree again\r\nfour\r\n");
+  EXPECT_EQ(Var("default.repeated"), "yes");
+  EXPECT_EQ(Var("global._lastrow"), "four");
+}
+
 TEST_F(IncomingTest, AColourCodeCutBetweenChunksNeverReachesTheCleanLine) {
   Trigger("^%1$=/set seen={%1}");
   In("\x1b[1;3");
