@@ -35,6 +35,10 @@ std::string ExpandFileName(std::string_view name) {
   }
   p = p.lexically_normal();
   std::string out = p.string();
+  // A path of nothing but slashes comes out of the normalisation as it went
+  // in; it names the root, and taking one slash off at every expansion
+  // would make a saved include load back as another path.
+  if (out.find_first_not_of('/') == std::string::npos) return out.empty() ? out : "/";
   if (out.size() > 1 && out.back() == '/') out.pop_back();
   return FromNativePath(out);
 }

@@ -7,6 +7,7 @@
 #include "text/cp1251.h"
 #include "text/encoding.h"
 #include "text/numbers.h"
+#include "text/paths.h"
 #include "text/stamps.h"
 
 namespace tarnel {
@@ -70,6 +71,18 @@ TEST(Stamps, DayMonthYearAndHoursMinutes) {
   t.tm_min = 5;
   EXPECT_EQ(text::DateStamp(t), "07.12.2026");
   EXPECT_EQ(text::TimeStamp(t), "09:05");
+}
+
+// A saved profile names its includes by full path and loads them back
+// through the same expansion: it must give what it was given.
+TEST(Paths, ExpandingAFullPathAgainGivesTheSamePath) {
+  for (const char* path : {"/", "//", "///", "/////", "//a", "///a//b/", "/a/./b/../c", "/a/b/"}) {
+    const std::string once = text::ExpandFileName(path);
+    EXPECT_EQ(text::ExpandFileName(once), once) << path;
+    EXPECT_EQ(once.find("//"), std::string::npos) << path;
+  }
+  EXPECT_EQ(text::ExpandFileName("///"), "/");
+  EXPECT_EQ(text::ExpandFileName("///a//b/"), "/a/b");
 }
 
 TEST(Formula, GrammarAsPlayersUseIt) {
