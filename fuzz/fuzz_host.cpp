@@ -24,7 +24,8 @@ void FuzzHost::ProcessMessages() {
   // The player types "/breakall" into the running batch (once: its own
   // pumps type nothing).
   Interpreter& in = client->interp;
-  if (pumps > pump_budget && in.CommandDepth > 0 && !in.AbortRequested && !typing_) {
+  if ((pumps > pump_budget || shown > shown_budget) && in.CommandDepth > 0 && !in.AbortRequested &&
+      !typing_) {
     typing_ = true;
     ++breakalls;
     client->ExecuteCommand("/breakall", true);
@@ -40,7 +41,9 @@ void FuzzHost::ProcessMessages() {
 }
 
 void FuzzHost::TerminalWritten(TerminalId id, std::string_view text) {
-  if (keep_main && id == TerminalId::Main) main.append(text);
+  if (id != TerminalId::Main) return;
+  shown += text.size();
+  if (keep_main) main.append(text);
 }
 
 void FuzzHost::SocketOpen(const std::string&, int) {
@@ -58,6 +61,7 @@ std::string FuzzHost::UserConfigDir() const { return SandboxDir(); }
 
 void FuzzHost::Reset() {
   pumps = 0;
+  shown = 0;
   breakalls = 0;
   main.clear();
   sent.clear();

@@ -21,9 +21,11 @@ namespace tarnel::fuzz {
 // A host without a window: a fixed clock, a socket that sends nowhere, and
 // terminals and a socket that keep what they get when asked to.  Its
 // message pump plays a player who stops what runs too long: after a budget
-// of pumps per input it types "/breakall" into the running batch, so a loop
-// that is allowed to run for ever ("/while (1)", "/99999999 x") ends, and
-// so does a runaway recursion.
+// of pumps per input, or once the batch has filled the window with more
+// text than a budget, it types "/breakall" into the running batch, so a
+// loop that is allowed to run for ever ("/while (1)", "/99999999 x") ends,
+// and so do a runaway recursion and a trigger that feeds its own line back
+// doubled.
 class FuzzHost : public Host {
  public:
   std::tm Now() const override;
@@ -43,6 +45,8 @@ class FuzzHost : public Host {
   Client* client = nullptr;
   long pumps = 0;
   long pump_budget = 64;
+  std::size_t shown = 0;  // bytes the main terminal got
+  std::size_t shown_budget = std::size_t{4} << 20;
   int breakalls = 0;  // how often the player had to stop a batch
   bool keep_main = false;  // collect the main terminal's text in `main`
   std::string main;

@@ -150,6 +150,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // to stop is partial by design.
         const int stopped = fc.host.breakalls;
         fc.host.pumps = 0;
+        fc.host.shown = 0;
         c.ExecuteCommand("/load p.tmc", true);
         const std::string second = WithoutDefaults(SavedLines(c));
         if (stopped == 0 && fc.host.breakalls == 0 && first != second) {
