@@ -9,6 +9,7 @@
 #include "interp/words.h"
 #include "pipeline/display_filter.h"
 #include "stats/stats_database.h"
+#include "text/case_fold.h"
 
 namespace tarnel {
 
@@ -509,7 +510,12 @@ void Incoming::Refresh(TriggerCache& cache, const TStringList& list, bool previe
       if (users.empty() || users.back() != k) users.push_back(k);
     }
   }
-  for (Watch& w : cache.watches) WatchChanged(w, vars);
+  cache.watches_line = false;
+  for (Watch& w : cache.watches) {
+    WatchChanged(w, vars);
+    for (const VariableSlot* slot : {&currow_clean_, &currow_esc_, &lastrow_})
+      cache.watches_line = cache.watches_line || text::SameText(w.full, slot->name);
+  }
   cache.stamp = list.Changes();
   cache.valid = true;
   ++cache.generation;
@@ -574,11 +580,11 @@ void Incoming::RunTriggers(const std::string& clean, const std::string& raw, boo
   // the walk goes on after the position it had reached.
   // Patterns made from variables may be made from the line's own (the
   // plain walk makes them as it goes): those are stored first.
-  if (!preview && (!index_triggers_ || !cache.valid || cache.stamp != list.Changes() || !cache.watches.empty()))
+  if (!preview && (!index_triggers_ || !cache.valid || cache.stamp != list.Changes() || cache.watches_line))
     StoreLineVariables();
   Refresh(cache, list, preview);
   if (cache.items.empty()) return;
-  if (!preview && !cache.watches.empty()) StoreLineVariables();
+  if (!preview && cache.watches_line) StoreLineVariables();
   if (index_triggers_) UpdateWatches(cache);
   if (cache.walks == cache.candidates.size()) cache.candidates.emplace_back();
   std::vector<std::uint32_t>& candidates = cache.candidates[cache.walks];

@@ -122,6 +122,7 @@ class Incoming {
     std::vector<std::uint32_t> always;  // ascending
     KeyChooser chooser;
     std::vector<Watch> watches;
+    bool watches_line = false;  // a pattern names a variable of the line
     std::vector<std::uint32_t> dirty;
     // One list of candidates per walk in progress (a trigger's command may
     // start another walk of the same list); a deque keeps them in place.
