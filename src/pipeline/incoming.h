@@ -138,9 +138,9 @@ class Incoming {
   // The variables of the line whose triggers run, put in the store before
   // anything can read them (a command, a pattern made from variables, the
   // stats parse); until then the line may not need them at all.
-  void StoreLineVariables();
+  [[gnu::noinline]] void StoreLineVariables();
   // The variables of the last line that nobody read, put in the store.
-  void StoreWaitingLine();
+  [[gnu::noinline]] void StoreWaitingLine();
   void NewEntry();
   // The line being received is complete: a new one starts.
   void EndLine(bool previews);
