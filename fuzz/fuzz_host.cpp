@@ -24,8 +24,9 @@ void FuzzHost::ProcessMessages() {
   // The player types "/breakall" into the running batch (once: its own
   // pumps type nothing).
   Interpreter& in = client->interp;
-  if ((pumps > pump_budget || shown > shown_budget) && in.CommandDepth > 0 && !in.AbortRequested &&
-      !typing_) {
+  const bool too_deep = depth_budget > 0 && in.CommandDepth > depth_budget;
+  if ((pumps > pump_budget || shown > shown_budget || too_deep) && in.CommandDepth > 0 &&
+      !in.AbortRequested && !typing_) {
     typing_ = true;
     ++breakalls;
     client->ExecuteCommand("/breakall", true);
@@ -38,6 +39,12 @@ void FuzzHost::ProcessMessages() {
     client->connection.OnConnecting();
     client->connection.OnConnected();
   }
+}
+
+void FuzzHost::BusyIndicatorChanged(char) {
+  if (client == nullptr || depth_budget <= 0 || typing_) return;
+  const Interpreter& in = client->interp;
+  if (in.CommandDepth > depth_budget && !in.AbortRequested) client->ProcessMessages();
 }
 
 void FuzzHost::TerminalWritten(TerminalId id, std::string_view text) {

@@ -30,6 +30,7 @@ class FuzzHost : public Host {
  public:
   std::tm Now() const override;
   void ProcessMessages() override;
+  void BusyIndicatorChanged(char c) override;
   void TerminalWritten(TerminalId id, std::string_view text) override;
   void SocketOpen(const std::string& host, int port) override;
   void SocketClose() override { ++socket_closes; }
@@ -47,6 +48,11 @@ class FuzzHost : public Host {
   long pump_budget = 64;
   std::size_t shown = 0;  // bytes the main terminal got
   std::size_t shown_budget = std::size_t{4} << 20;
+  // Statements nested deeper than this (0: no bound) are stopped, the way
+  // a player stops a script that calls itself: the loop is let run once
+  // as the next statement starts (a nested file runs its first statement
+  // before any turn of the loop, so the whole descent would come first).
+  int depth_budget = 0;
   int breakalls = 0;  // how often the player had to stop a batch
   bool keep_main = false;  // collect the main terminal's text in `main`
   std::string main;

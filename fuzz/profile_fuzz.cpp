@@ -75,6 +75,11 @@ FuzzClient* MakeFuzzer() {
   // itself is stopped after that: with a budget of 2000 such inputs took
   // most of the run, at a third of the rate.
   f->host.pump_budget = 300;
+  // A file that loads itself nests to the interpreter's bound at every
+  // load, each level a whole new profile: such inputs came to fill the
+  // corpus at a fifth of the rate.  Forty levels still reach the nesting
+  // of any real profile.
+  f->host.depth_budget = 40;
   f->SaveBaseline();
   return f;
 }
@@ -144,16 +149,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     switch (mode) {
       case 0: {
         c.ExecuteCommand("/load p.tmc", true);
+        // A load the player had to stop is partial by design: what it
+        // left is saved, but there is nothing to compare a reload with.
+        if (fc.host.breakalls > 0) {
+          c.ExecuteCommand("/save p.tmc", true);
+          break;
+        }
         const std::string first = WithoutDefaults(SavedLines(c));
         c.ExecuteCommand("/save p.tmc", true);
-        // The second load gets a budget of its own; a load the player had
-        // to stop is partial by design.
-        const int stopped = fc.host.breakalls;
+        // The second load gets a budget of its own.
         fc.host.pumps = 0;
         fc.host.shown = 0;
         c.ExecuteCommand("/load p.tmc", true);
         const std::string second = WithoutDefaults(SavedLines(c));
-        if (stopped == 0 && fc.host.breakalls == 0 && first != second) {
+        if (fc.host.breakalls == 0 && first != second) {
           std::fprintf(stderr, "profile_fuzz: a saved profile loads back otherwise:\n--- saved\n");
           std::fwrite(first.data(), 1, first.size(), stderr);
           std::fprintf(stderr, "--- loaded back\n");

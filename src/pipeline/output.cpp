@@ -1,6 +1,7 @@
 #include "pipeline/output.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -88,13 +89,47 @@ bool WriteAll(int fd, std::string_view text) {
 
 }  // namespace
 
+Output::~Output() { CloseLog(); }
+
+void Output::CloseLog() {
+  if (log_fd_ >= 0) ::close(log_fd_);
+  log_fd_ = -1;
+  log_name_.clear();
+}
+
+int Output::LogFile(const std::string& name) {
+  // A log the player moves or removes while the client runs is started
+  // afresh under its name: the name is looked up for every piece of text
+  // (one system call, where opening and closing took two and a file).
+  struct stat st {};
+  const std::string path = text::NativePath(name);
+  if (log_fd_ >= 0) {
+    if (name == log_name_ && ::stat(path.c_str(), &st) == 0 &&
+        static_cast<unsigned long long>(st.st_dev) == log_dev_ &&
+        static_cast<unsigned long long>(st.st_ino) == log_ino_)
+      return log_fd_;
+    CloseLog();
+  }
+  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) return -1;
+  if (::fstat(fd, &st) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  log_fd_ = fd;
+  log_name_ = name;
+  log_dev_ = static_cast<unsigned long long>(st.st_dev);
+  log_ino_ = static_cast<unsigned long long>(st.st_ino);
+  return fd;
+}
+
 void Output::WriteLog(std::string_view text) {
   const std::string name = client_.store.Var("global._logfile");
-  if (name.empty()) return;
-  // Opened for every piece of text, so a log the player moves or removes
-  // while the client runs is started afresh under its name.  Three system
-  // calls: no stream buffer, and appending needs no seek.
-  const int fd = ::open(text::NativePath(name).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  if (name.empty()) {
+    CloseLog();
+    return;
+  }
+  const int fd = LogFile(name);
   if (fd < 0) {
     const std::tm now = client_.host.Now();
     std::string line = "\x1b[0;37m** ";
@@ -107,9 +142,10 @@ void Output::WriteLog(std::string_view text) {
   plain.clear();
   const int overflows = stripper_.StripInto(text, plain);
   for (int i = 0; i < overflows; ++i) client_.host.Beep();
-  bool ok = plain.empty() || WriteAll(fd, plain);
-  ok = ::close(fd) == 0 && ok;
-  if (!ok) WriteMainDirect(SystemMessage(std::string("Ошибка записи в файл "_cp) + name + "."));
+  if (plain.empty() || WriteAll(fd, plain)) return;
+  // A failed write is reported, and the file is opened afresh next time.
+  CloseLog();
+  WriteMainDirect(SystemMessage(std::string("Ошибка записи в файл "_cp) + name + "."));
 }
 
 }  // namespace tarnel

@@ -14,6 +14,9 @@ class Client;
 class Output {
  public:
   explicit Output(Client& client) : client_(client) {}
+  ~Output();
+  Output(const Output&) = delete;
+  Output& operator=(const Output&) = delete;
 
   // The one road to the main terminal: hidden lines removed, written to the
   // main terminal and the history view, appended to the log.
@@ -29,10 +32,19 @@ class Output {
 
  private:
   void WriteLog(std::string_view text);
+  // The log file open for appending under its name now, or -1.
+  int LogFile(const std::string& name);
+  void CloseLog();
 
   Client& client_;
   EscapeStripper stripper_;
   std::string log_buffer_;
+  // The log stays open between pieces of text while its name still leads
+  // to the file that was opened.
+  int log_fd_ = -1;
+  std::string log_name_;
+  unsigned long long log_dev_ = 0;
+  unsigned long long log_ino_ = 0;
 };
 
 // Every stretch from a hidden-line marker up to and including the next LF

@@ -75,6 +75,54 @@ TEST_F(OutputTest, AnOverlongSequenceBeepsAndTheRestIsText) {
   EXPECT_EQ(ReadFile(log_), std::string(300 - 254, '1') + "m");
 }
 
+// The log is kept open between texts; what the player does to the file
+// meanwhile must still be seen at the next text.
+TEST_F(OutputTest, ALogMovedRemovedOrRenamedIsStartedAfreshUnderItsName) {
+  client_.PrintText("one\r\n");
+  const fs::path moved = dir_ / "moved.log";
+  fs::rename(log_, moved);
+  client_.PrintText("two\r\n");
+  EXPECT_EQ(ReadFile(moved), "one\r\n");
+  EXPECT_EQ(ReadFile(log_), "two\r\n");
+
+  fs::remove(log_);
+  client_.PrintText("");
+  EXPECT_TRUE(fs::exists(log_));
+  client_.PrintText("three\r\n");
+  EXPECT_EQ(ReadFile(log_), "three\r\n");
+
+  // Another file put under the name takes the text from then on.
+  {
+    std::ofstream(dir_ / "other.log", std::ios::binary) << "other\r\n";
+  }
+  fs::rename(dir_ / "other.log", log_);
+  client_.PrintText("four\r\n");
+  EXPECT_EQ(ReadFile(log_), "other\r\nfour\r\n");
+
+  // A new name, then the old one again.
+  const fs::path second = dir_ / "second.log";
+  client_.store.Variables().SetValue("global._logfile", second.string());
+  client_.PrintText("five\r\n");
+  client_.store.Variables().SetValue("global._logfile", log_.string());
+  client_.PrintText("six\r\n");
+  EXPECT_EQ(ReadFile(second), "five\r\n");
+  EXPECT_EQ(ReadFile(log_), "other\r\nfour\r\nsix\r\n");
+}
+
+TEST_F(OutputTest, ARelativeLogNameFollowsTheCurrentFolder) {
+  const fs::path old = fs::current_path();
+  fs::create_directories(dir_ / "a");
+  fs::create_directories(dir_ / "b");
+  client_.store.Variables().SetValue("global._logfile", "rel.log");
+  fs::current_path(dir_ / "a");
+  client_.PrintText("a\r\n");
+  fs::current_path(dir_ / "b");
+  client_.PrintText("b\r\n");
+  fs::current_path(old);
+  EXPECT_EQ(ReadFile(dir_ / "a" / "rel.log"), "a\r\n");
+  EXPECT_EQ(ReadFile(dir_ / "b" / "rel.log"), "b\r\n");
+}
+
 TEST_F(OutputTest, ALogInAMissingFolderReportsOnTheMainTerminalOnly) {
   const std::string bad = (dir_ / "no" / "such" / "x.log").string();
   client_.store.Variables().SetValue("global._logfile", bad);
