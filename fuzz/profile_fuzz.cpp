@@ -77,9 +77,9 @@ FuzzClient* MakeFuzzer() {
   f->host.pump_budget = 300;
   // A file that loads itself nests to the interpreter's bound at every
   // load, each level a whole new profile: such inputs came to fill the
-  // corpus at a fifth of the rate.  Forty levels still reach the nesting
+  // corpus at a fifth of the rate.  Sixteen levels still reach the nesting
   // of any real profile.
-  f->host.depth_budget = 40;
+  f->host.depth_budget = 16;
   f->SaveBaseline();
   return f;
 }

@@ -64,6 +64,8 @@ Interpreter::Interpreter(Client& client) : client_(client) {
   command_names_.Add("/man");
   for (auto& word : sorted) command_names_.Add(std::move(word));
   for (const std::string& name : command_names_.Lines()) folded_names_.insert(text::FoldCase(name));
+  for (int i = 0; i < command_names_.Count(); ++i) prefix_order_.emplace_back(command_names_[i], i);
+  std::sort(prefix_order_.begin(), prefix_order_.end());
   // A word written exactly as a command name is its own abbreviation.
   exact_handlers_.emplace("/man", FindCommand("/man"));
   for (std::string_view word : CommandNameEntries()) exact_handlers_.emplace(word, FindCommand(word));
@@ -280,9 +282,13 @@ void Interpreter::Statement(std::string_view statement, bool echo, TStringList& 
 
 std::string Interpreter::Abbreviate(std::string_view word) const {
   if (folded_names_.count(text::FoldCase(word)) != 0) return std::string(word);
-  for (const std::string& name : command_names_.Lines())
-    if (StartsWith(name, word)) return name;
-  return std::string(word);
+  // The first name in the list that begins with the word.
+  int first = -1;
+  for (auto it = std::lower_bound(prefix_order_.begin(), prefix_order_.end(),
+                                  word, [](const auto& e, std::string_view w) { return std::string_view(e.first) < w; });
+       it != prefix_order_.end() && StartsWith(it->first, word); ++it)
+    if (first < 0 || it->second < first) first = it->second;
+  return first < 0 ? std::string(word) : command_names_[first];
 }
 
 }  // namespace tarnel

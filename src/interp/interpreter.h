@@ -6,6 +6,8 @@
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
+#include <vector>
 
 #include "interp/commands.h"
 #include "script/script_store.h"
@@ -77,6 +79,9 @@ class Interpreter {
   TStringList command_names_;
   // Folded command names, for the exact lookup that most words hit.
   std::unordered_set<std::string> folded_names_;
+  // The command names in byte order with their places in command_names_:
+  // the names an abbreviation begins lie together there.
+  std::vector<std::pair<std::string, int>> prefix_order_;
   SettingSlot debug_setting_{"global._debug"};
   // Command names as written, with their handlers (null for the names that
   // have none of their own).

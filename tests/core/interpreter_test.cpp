@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "test_host.h"
+#include "text/case_fold.h"
 #include "text/cp1251.h"
 
 namespace tarnel::test {
@@ -104,6 +107,33 @@ TEST_F(InterpreterTest, CommandNamesAreSortedWithManFirst) {
   EXPECT_EQ(client_.interp.Abbreviate("/in"), "/inc");
   EXPECT_EQ(client_.interp.Abbreviate("/SET"), "/SET");
   EXPECT_EQ(client_.interp.Abbreviate("/zzz"), "/zzz");
+}
+
+// An abbreviation is the first name in the list's order that begins with it,
+// letter case as written: every prefix of every name, in upper case too,
+// against a walk over the list.
+TEST_F(InterpreterTest, AnAbbreviationIsTheFirstListedNameItBegins) {
+  const auto& names = client_.interp.CommandNames();
+  auto walk = [&](std::string_view word) {
+    for (const std::string& name : names.Lines())
+      if (name.compare(0, word.size(), word) == 0 && name.size() >= word.size()) return name;
+    return std::string(word);
+  };
+  int checked = 0;
+  for (const std::string& name : names.Lines()) {
+    for (std::size_t n = 0; n <= name.size() + 1; ++n) {
+      std::string word = name.substr(0, n);
+      if (n > name.size()) word += "\xFF";
+      for (const std::string& w : {word, text::UpperAscii(word)}) {
+        // A word that is itself a name (in any case) is left as it is.
+        const bool exact = std::any_of(names.Lines().begin(), names.Lines().end(),
+                                       [&](const std::string& x) { return text::SameText(x, w); });
+        ASSERT_EQ(client_.interp.Abbreviate(w), exact ? w : walk(w)) << w;
+        ++checked;
+      }
+    }
+  }
+  EXPECT_GT(checked, 1000);
 }
 
 TEST_F(InterpreterTest, SettingTheTickRestartsItsTimer) {
