@@ -116,6 +116,7 @@ bool WriteFileSafely(std::string_view path, std::string_view content) {
   // next save of the same file takes it away.
   RemoveStaleTemporaryFiles(path);
   const std::string native = text::NativePath(path);
+  if (native.empty()) return false;
   std::string temp = native + std::string(kTempInfix) + std::string(kTempRandom, 'X');
   const int fd = ::mkstemp(temp.data());
   if (fd < 0) return false;

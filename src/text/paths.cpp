@@ -20,7 +20,13 @@ std::string Slashes(std::string_view name) {
 
 }  // namespace
 
-std::string NativePath(std::string_view name) { return Cp1251ToUtf8(Slashes(name)); }
+std::string NativePath(std::string_view name) {
+  // The system ends a name at its first NUL byte, so "a.tmc\0x" would name
+  // a.tmc to the system and another file to every comparison of names.  A
+  // name holding one names no file: the empty name, which every call refuses.
+  if (name.find('\0') != std::string_view::npos) return {};
+  return Cp1251ToUtf8(Slashes(name));
+}
 
 std::string FromNativePath(std::string_view native) { return Utf8ToCp1251(native); }
 

@@ -12,7 +12,8 @@ namespace tarnel::text {
 std::string ExpandFileName(std::string_view name);
 // The folder part of a full path, without the last separator.
 std::string DirectoryOf(std::string_view path);
-// The name for the operating system.
+// The name for the operating system; empty for a name holding a NUL byte,
+// which names no file.
 std::string NativePath(std::string_view name);
 // Back from the operating system's name.
 std::string FromNativePath(std::string_view native);

@@ -254,6 +254,30 @@ TEST_F(ProfileRoundTrip, AFileThatIncludesItselfLoadsOnce) {
   EXPECT_EQ(c->store.Var("global.runs"), "1");
 }
 
+// The system ends a name at a NUL byte.  "self.tmc\0" named self.tmc to the
+// system but another file to the include check: a profile that saved over
+// itself and then included that name recorded it, and its reload did not.
+TEST_F(ProfileRoundTrip, ANameWithANulByteNamesNoFile) {
+  const std::string self = Path("self.tmc");
+  {
+    std::ofstream out(self, std::ios::binary);
+    out << "/save self.tmc\r\ninclude self.tmc" << std::string(2, '\0') << "\r\n";
+  }
+  TestHost h;
+  auto c = Fresh(h);
+  c->ExecuteCommand("/load self.tmc", false);
+  const std::vector<std::string> first = Includes(*c);
+  ASSERT_EQ(first, (std::vector<std::string>{self + std::string(2, '\0')}));
+  EXPECT_NE(h.main.find(std::string("Ошибка чтения файла "_cp) + first[0]), std::string::npos)
+      << Render(h.main);
+  c->ExecuteCommand("/save self.tmc", false);
+  c->ExecuteCommand("/load self.tmc", false);
+  EXPECT_EQ(Includes(*c), first);
+  // Nothing is written under such a name either.
+  c->ExecuteCommand(std::string("/save x.tmc") + '\0', false);
+  EXPECT_FALSE(fs::exists(dir_ / "x.tmc"));
+}
+
 TEST_F(ProfileRoundTrip, IncludesInACircleStopWhereTheyBegan) {
   const std::string a = Path("a.tmc"), b = Path("b.tmc");
   std::ofstream(a) << "/inc global.a\r\ninclude {" << b << "}\r\n";
