@@ -565,6 +565,15 @@ void Incoming::RunTriggers(const std::string& clean, const std::string& raw, boo
   ScriptStore& store = client_.store;
   TStringList& list = preview ? store.Preview() : store.Triggers();
   TriggerCache& cache = preview ? preview_cache_ : triggers_cache_;
+  // The list is walked by position, as it stands at each step: a trigger's
+  // command may change it, and then the entries are taken apart anew and
+  // the walk goes on after the position it had reached.
+  // Patterns made from variables may be made from the line's own (the
+  // plain walk makes them as it goes): those are stored first.
+  if (!preview && (!index_triggers_ || !cache.valid || cache.stamp != list.Changes() || cache.watches_line))
+    StoreLineVariables();
+  Refresh(cache, list, preview);
+  if (cache.items.empty()) return;
   // Two buffers for every walk in progress (they nest: see the candidates).
   const std::size_t depth = subject_walks_;
   while (subject_texts_.size() < 2 * depth + 2) subject_texts_.emplace_back();
@@ -575,15 +584,6 @@ void Incoming::RunTriggers(const std::string& clean, const std::string& raw, boo
     explicit Nesting(std::size_t& w) : walks(w) { ++walks; }
     ~Nesting() { --walks; }
   } nesting(subject_walks_);
-  // The list is walked by position, as it stands at each step: a trigger's
-  // command may change it, and then the entries are taken apart anew and
-  // the walk goes on after the position it had reached.
-  // Patterns made from variables may be made from the line's own (the
-  // plain walk makes them as it goes): those are stored first.
-  if (!preview && (!index_triggers_ || !cache.valid || cache.stamp != list.Changes() || cache.watches_line))
-    StoreLineVariables();
-  Refresh(cache, list, preview);
-  if (cache.items.empty()) return;
   if (!preview && cache.watches_line) StoreLineVariables();
   if (index_triggers_) UpdateWatches(cache);
   if (cache.walks == cache.candidates.size()) cache.candidates.emplace_back();
