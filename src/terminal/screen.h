@@ -258,6 +258,17 @@ class TScreen {
   int literal_count_ = 0;
   unsigned debug_counter_ = 0;
 
+  // What a colour sequence made of the colour and the reverse switch, for
+  // sequences whose codes read and change nothing else (no stack code, no
+  // unknown code).  A game sends the same few again and again.
+  struct ColourMemo {
+    std::uint64_t sequence = 0;  // its parameter bytes and their count; 0: unused
+    std::uint16_t before = 0;    // the colour and the reverse switch it met
+    CellAttribute attr = 0;
+    bool reverse = false;
+  };
+  std::array<ColourMemo, 64> colour_memo_{};
+
   std::vector<std::unique_ptr<TLine>> pool_;  // owns every line
   std::vector<LinePtr> screen_;   // index = row
   std::vector<LinePtr> history_;  // ring of HistoryRows lines

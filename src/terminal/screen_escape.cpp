@@ -239,6 +239,25 @@ void TScreen::SelectGraphicRendition() {
     reverse_on_ = false;
     return;
   }
+  // Parameters of up to seven bytes are looked up first: what they do
+  // depends on nothing but their bytes, the colour and the reverse switch.
+  const int parameter_bytes = seq_length_ - 1;
+  ColourMemo* memo = nullptr;
+  std::uint64_t sequence = 0;
+  const auto before = static_cast<std::uint16_t>(CurAttr | (reverse_on_ ? 0x100 : 0));
+  if (parameter_bytes <= 7) {
+    static_assert(kMaxSequence >= 9, "eight bytes after the introducer are readable");
+    std::memcpy(&sequence, seq_ + 1, 8);
+    sequence &= (std::uint64_t{1} << (8 * parameter_bytes)) - 1;
+    sequence |= static_cast<std::uint64_t>(parameter_bytes) << 56;
+    memo = &colour_memo_[((sequence ^ before) * 0x9E3779B97F4A7C15ULL) >> 58];
+    if (memo->sequence == sequence && memo->before == before) {
+      CurAttr = memo->attr;
+      reverse_on_ = memo->reverse;
+      return;
+    }
+  }
+  bool plain = true;  // no code read or changed anything but the two
   int i = 1;
   while (i < seq_length_) {
     if (!IsDigit(static_cast<std::uint8_t>(seq_[i]))) {
@@ -250,6 +269,7 @@ void TScreen::SelectGraphicRendition() {
       code = std::min(code * 10 + (seq_[i] - '0'), kMaxParameter);
       ++i;
     }
+    if (code == 81 || code == 82) plain = false;
     switch (code) {
       case 0:
       case 27:
@@ -275,13 +295,16 @@ void TScreen::SelectGraphicRendition() {
           CurAttr = static_cast<CellAttribute>((CurAttr & ~0x07) | (code - 30));
         else if (code >= 40 && code <= 47)
           CurAttr = static_cast<CellAttribute>((CurAttr & ~0x70) | ((code - 40) << 4));
-        else
+        else {
           ReportSequence(kInvalid, 'm');
+          plain = false;
+        }
         break;
     }
   }
   // Reverse video swaps at the end of every colour sequence while it is on.
   if (reverse_on_) CurAttr = SwapColours(CurAttr);
+  if (memo != nullptr && plain) *memo = ColourMemo{sequence, before, CurAttr, reverse_on_};
 }
 
 // Only the private form ESC [ ? n is understood.

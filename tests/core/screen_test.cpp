@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <random>
 #include <set>
 #include <string>
 
@@ -117,6 +119,33 @@ TEST(ScreenCallbacks, NothingHappensWithoutHandlersAndHandlersSeeTheScreen) {
   EXPECT_EQ(beeps, 1);
   // The counter also ran while nobody listened: two reports before.
   EXPECT_EQ(debug, "0003 Unimplemented Escape Sequence: D\r\n");
+}
+
+// A colour sequence the screen has met before may be answered from memory;
+// the same codes written with more than seven parameter bytes (leading
+// zeros) are always read afresh.  Both must leave the same colours, the
+// same reverse switch and the same colour stack, from any state.
+TEST(ScreenColours, ARememberedColourSequenceActsAsOneReadAfresh) {
+  TScreen remembered, fresh;
+  std::mt19937 rng(19);
+  const int codes[] = {0, 1, 4, 5, 7, 8, 22, 27, 30, 31, 33, 36, 37, 40, 41, 44, 47, 81, 82, 99, 255};
+  const char separators[] = {';', ';', ';', ' ', '?'};
+  for (int step = 0; step < 20000; ++step) {
+    std::string params;
+    const int count = static_cast<int>(rng() % 4);
+    for (int k = 0; k < count; ++k) {
+      if (k > 0) params += separators[rng() % std::size(separators)];
+      params += std::to_string(codes[rng() % std::size(codes)]);
+    }
+    const std::string glyph(1, static_cast<char>('a' + step % 26));
+    remembered.FeedText("\033[" + params + "m" + glyph);
+    fresh.FeedText("\033[" + (params.empty() ? "" : "0000000" + params) + "m" + glyph);
+    ASSERT_EQ(remembered.CurAttr, fresh.CurAttr) << "step " << step << ": \\e[" << params << "m";
+    ASSERT_EQ(remembered.ReverseOn(), fresh.ReverseOn()) << "step " << step;
+    ASSERT_EQ(remembered.AttrDepth(), fresh.AttrDepth()) << "step " << step;
+  }
+  for (int r = 0; r < remembered.ScreenRows(); ++r)
+    EXPECT_EQ(0, std::memcmp(remembered.RowLine(r)->Attrs, fresh.RowLine(r)->Attrs, kLineCells)) << "row " << r;
 }
 
 }  // namespace
