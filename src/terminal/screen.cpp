@@ -380,8 +380,14 @@ int TScreen::FeedText(std::string_view text) {
             !(*q == ' ' || *q == ';' || *q == '?' || (*q >= '0' && *q <= '9'))) {
           seq_length_ = static_cast<int>(q - p - 1);
           std::memcpy(seq_, p + 1, static_cast<std::size_t>(seq_length_));
-          in_escape_ = true;
-          starts += DispatchEscape(*q);
+          if (*q == 'm') {
+            // Colour codes, most sequences of all, go to their handler directly.
+            SelectGraphicRendition();
+            seq_length_ = 0;
+          } else {
+            in_escape_ = true;
+            starts += DispatchEscape(*q);
+          }
           p = q + 1;
           continue;
         }
