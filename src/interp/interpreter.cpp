@@ -1,6 +1,7 @@
 #include "interp/interpreter.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <exception>
@@ -21,12 +22,12 @@ namespace {
 
 // The bytes that can end a statement or change how a ";" is read: most
 // bytes of a command are none of them and are passed over at once.
-constexpr bool IsStatementMark(char c) {
-  constexpr std::uint64_t kLow = (1ULL << '"') | (1ULL << '\'') | (1ULL << ';');
-  constexpr std::uint64_t kHigh = (1ULL << ('{' - 64)) | (1ULL << ('}' - 64));
-  const auto b = static_cast<unsigned char>(c);
-  return b < 64 ? (kLow >> b) & 1 : b < 128 && ((kHigh >> (b - 64)) & 1);
-}
+constexpr std::array<bool, 256> kStatementMarks = [] {
+  std::array<bool, 256> marks{};
+  for (const unsigned char c : {'"', '\'', ';', '{', '}'}) marks[c] = true;
+  return marks;
+}();
+inline bool IsStatementMark(char c) { return kStatementMarks[static_cast<unsigned char>(c)]; }
 
 
 constexpr int kMaxDepth = 127;
