@@ -56,7 +56,8 @@ void TScreen::RotateHistoryPrefix(int k) {
   }
   // Turn the whole ring one step older: slot j now holds the former j - 1 and
   // slot 0 the former last.  Then the slots k + 1 .. n - 1, 0 step back.
-  history_head_ = (history_head_ + static_cast<std::size_t>(n) - 1) % static_cast<std::size_t>(n);
+  // (A step back without a division: the head is always below n.)
+  history_head_ = history_head_ == 0 ? static_cast<std::size_t>(n) - 1 : history_head_ - 1;
   LinePtr taken = std::move(HistorySlot(k + 1));
   for (int j = k + 1; j < n - 1; ++j) HistorySlot(j) = std::move(HistorySlot(j + 1));
   HistorySlot(n - 1) = std::move(HistorySlot(0));
