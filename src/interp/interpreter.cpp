@@ -231,7 +231,9 @@ void Interpreter::Statement(std::string_view statement, bool echo, TStringList& 
   SplitFirstWord(statement, word_view, rest);
 
   const bool file_word = builtin && (word_view == "/set" || word_view == "/include");
-  const std::string macro = file_word ? std::string() : client_.store.FindEnabled(EntryKind::Macros, word_view);
+  const std::string macro = file_word || NamesNoMacro(word_view)
+                                ? std::string()
+                                : client_.store.FindEnabled(EntryKind::Macros, word_view);
   if (!macro.empty()) {
     const std::string expanded = ExpandMacro(macro, rest);
     RunCommand(expanded, echo, LocalVars, LocalFuncs);
@@ -246,8 +248,16 @@ void Interpreter::Statement(std::string_view statement, bool echo, TStringList& 
   }
 
   // Most words are a command name as written: found without folding.
-  if (const auto exact = exact_handlers_.find(word_view); exact != exact_handlers_.end() && exact->second) {
-    exact->second(client_, CommandCall{word_view, rest, echo, LocalVars, LocalFuncs});
+  CommandHandler exact_handler = nullptr;
+  if (word_view == last_exact_word_) {
+    exact_handler = last_exact_handler_;
+  } else if (const auto exact = exact_handlers_.find(word_view); exact != exact_handlers_.end() && exact->second) {
+    exact_handler = exact->second;
+    last_exact_word_.assign(word_view);
+    last_exact_handler_ = exact_handler;
+  }
+  if (exact_handler != nullptr) {
+    exact_handler(client_, CommandCall{word_view, rest, echo, LocalVars, LocalFuncs});
     return;
   }
   const std::string word = Abbreviate(word_view);
@@ -279,6 +289,16 @@ void Interpreter::Statement(std::string_view statement, bool echo, TStringList& 
 
   client_.Message(std::string("Неизвестная команда "_cp) + word +
                   std::string(", наберите /man для справки."_cp));
+}
+
+bool Interpreter::NamesNoMacro(std::string_view word) {
+  const TStringList& macros = client_.store.Macros();
+  if (no_macro_known_ && no_macro_stamp_ == macros.Changes() && word == no_macro_word_) return true;
+  if (macros.IndexOfShortName(word) >= 0) return false;
+  no_macro_known_ = true;
+  no_macro_stamp_ = macros.Changes();
+  no_macro_word_.assign(word);
+  return true;
 }
 
 std::string Interpreter::Abbreviate(std::string_view word) const {

@@ -86,6 +86,16 @@ class Interpreter {
   // Command names as written, with their handlers (null for the names that
   // have none of their own).
   std::unordered_map<std::string_view, CommandHandler> exact_handlers_;
+  // The last word found there, with its handler: a batch tends to begin
+  // its statements with the same command (the table never changes).
+  std::string last_exact_word_;
+  CommandHandler last_exact_handler_ = nullptr;
+  // The last word that named no macro, while the macros list stays as it
+  // was then (its stamp is never reused).
+  bool NamesNoMacro(std::string_view word);
+  std::string no_macro_word_;
+  std::uint64_t no_macro_stamp_ = 0;
+  bool no_macro_known_ = false;
 };
 
 }  // namespace tarnel

@@ -156,5 +156,27 @@ TEST_F(InterpreterTest, NewPreviewEntriesAreMirrored) {
   EXPECT_EQ(client_.store.Preview().Count(), 1);
 }
 
+// The interpreter remembers a word that named no macro; a macro given that
+// name afterwards (a command's own name included) must still take over at
+// once, and the command come back when the macro goes.
+TEST_F(InterpreterTest, AMacroNamedLikeACommandTakesOverAtOnceAndGivesItBackWhenFreed) {
+  client_.ExecuteCommand("/echo plain", false);
+  client_.ExecuteCommand("/echo plain", false);
+  EXPECT_EQ(Count("plain\r\n"), 2);
+  client_.ExecuteCommand("/set macro /echo={/set said=%0}", false);
+  client_.ExecuteCommand("/echo shadowed", false);
+  EXPECT_EQ(client_.store.Var("default.said"), "shadowed");
+  EXPECT_EQ(Count("shadowed\r\n"), 0);
+  client_.ExecuteCommand("/free macro /echo", false);
+  client_.ExecuteCommand("/echo back", false);
+  EXPECT_EQ(Count("back\r\n"), 1);
+  // A list put back wholesale (a profile loaded) counts as a change too.
+  TStringList macros;
+  macros.Add("default./echo=/set said=again");
+  client_.store.Macros() = macros;
+  client_.ExecuteCommand("/echo x", false);
+  EXPECT_EQ(client_.store.Var("default.said"), "again");
+}
+
 }  // namespace
 }  // namespace tarnel::test
