@@ -55,6 +55,28 @@ TEST(LiteralIndexTest, FindsEveryItemWhoseKeyTheTextHoldsOnceAsASearchWould) {
       ASSERT_EQ(Found(index, text), expected) << "round " << round << " text " << text;
     }
   }
+  // Many keys (the shift tables grow and learn every key again) and texts
+  // long enough to be walked as two halves.
+  for (int round = 0; round < 6; ++round) {
+    LiteralIndex index;
+    std::vector<std::string> keys;
+    const std::string letters = "abcdefghijklmnopqrstuvwxyz \xe0\xe1\xe2\xe3\xf0\xff";
+    const int items = round < 3 ? 300 : 3000;
+    for (int id = 0; id < items; ++id) {
+      std::string key;
+      for (std::size_t n = 3 + rng() % 2; key.size() < n;) key += letters[rng() % letters.size()];
+      keys.push_back(key);
+      index.Add(static_cast<std::uint32_t>(id), key);
+    }
+    for (int t = 0; t < 20; ++t) {
+      std::string text;
+      for (std::size_t n = rng() % 400; text.size() < n;) text += letters[rng() % letters.size()];
+      std::vector<std::uint32_t> expected;
+      for (int id = 0; id < items; ++id)
+        if (text.find(keys[static_cast<std::size_t>(id)]) != std::string::npos) expected.push_back(static_cast<std::uint32_t>(id));
+      ASSERT_EQ(Found(index, text), expected) << "many keys, round " << round;
+    }
+  }
   // Keys longer than four bytes wait for their first four.
   LiteralIndex index;
   index.Add(1, "abcdef");
