@@ -25,6 +25,11 @@ inline unsigned BitOf(std::uint32_t v, std::size_t n) {
   if (n <= 2) return v;
   return (v * 0x9E3779B1u) >> 16;
 }
+// The pre-filter pays off on texts at least this long, while there are at
+// most this many keys of three and four bytes (more fill its tables).
+constexpr std::size_t kFilteredText = 256;
+constexpr std::size_t kFilteredKeys = 64;
+
 constexpr std::size_t kTableBits[LiteralIndex::kLongestKey + 1] = {0, 256, 1u << 16, 1u << 16, 1u << 16};
 
 inline bool Has(const std::uint64_t* bits, unsigned n) { return (bits[n >> 6] >> (n & 63)) & 1; }
@@ -59,6 +64,8 @@ void LiteralIndex::Clear() {
   shift3_.clear();
   lengths_ = 0;
   items_ = 0;
+  long_keys_ = 0;
+  filter_stale_ = true;
 }
 
 LiteralIndex::Slot* LiteralIndex::Lookup(std::uint64_t key) {
@@ -97,6 +104,10 @@ void LiteralIndex::Add(std::uint32_t id, std::string_view key) {
     slots_[i].bucket = static_cast<std::uint32_t>(buckets_.size());
     buckets_.emplace_back();
     slot = &slots_[i];
+    if (key.size() >= 3) {
+      ++long_keys_;
+      filter_stale_ = true;
+    }
   }
   buckets_[slot->bucket].ids.push_back(id);
   ++items_;
@@ -187,7 +198,34 @@ void LiteralIndex::Find(std::string_view text, std::vector<std::uint32_t>& out) 
     while (a < middle) a = step(a);
     while (b < n) b = step(b);
   };
-  if (lengths_ & (1u << 3) && n >= 3) {
+  if ((lengths_ & 24u) != 0 && n >= kFilteredText && n <= UINT32_MAX && long_keys_ <= kFilteredKeys &&
+      NibbleFilter::Available()) {
+    if (filter_stale_) {
+      std::vector<std::string> keys;
+      for (const Slot& s : slots_) {
+        const std::size_t len = static_cast<std::size_t>(s.key >> 56);
+        if (len < 3) continue;
+        const auto v = static_cast<std::uint32_t>(s.key);
+        keys.emplace_back(reinterpret_cast<const char*>(&v), len);
+      }
+      filter_.Build(std::vector<std::string_view>(keys.begin(), keys.end()));
+      filter_stale_ = false;
+    }
+    candidates_.clear();
+    filter_.Candidates(text, candidates_);
+    const std::uint64_t* bits3 = (lengths_ & (1u << 3)) ? bits_[3].data() : nullptr;
+    const std::uint64_t* bits4 = (lengths_ & (1u << 4)) ? bits_[kLongestKey].data() : nullptr;
+    for (const std::uint32_t j : candidates_) {
+      if (bits4 != nullptr && j + kLongestKey <= n) {
+        const std::uint32_t v4 = Load(p + j, kLongestKey, kLongestKey);
+        if (Has(bits4, BitOf(v4, kLongestKey))) report(kTag4 | v4);
+      }
+      if (bits3 != nullptr && j + 3 <= n) {
+        const std::uint32_t v3 = Load(p + j, 3, n - j);
+        if (Has(bits3, BitOf(v3, 3))) report(kTag3 | v3);
+      }
+    }
+  } else if (lengths_ & (1u << 3) && n >= 3) {
     // Keys of three and the first three bytes of keys of four end where
     // the shift table says 0; pos is the last byte of the window of three.
     const std::uint8_t* shift = shift3_.data();

@@ -11,7 +11,9 @@
 // the last two bytes of a window say how far the nearest window that can
 // end a key lies ahead (a shift table of 64 KiB), so the pass mostly steps
 // three bytes at a time; with keys of three in use, one such pass finds
-// both lengths, two bytes at a time.
+// both lengths, two bytes at a time.  A long text and few keys of three
+// and four bytes go through a vector pre-filter instead (NibbleFilter),
+// and only the positions it lets pass are looked at.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +21,8 @@
 #include <string_view>
 #include <unordered_map>
 #include <vector>
+
+#include "pipeline/nibble_filter.h"
 
 namespace tarnel {
 
@@ -67,6 +71,12 @@ class LiteralIndex {
   // The same for windows of three, from keys of three and the first three
   // bytes of keys of four: used when keys of three exist.
   std::vector<std::uint8_t> shift3_;
+  // The pre-filter for keys of three and four bytes, made again at the
+  // first long text after such a key came.
+  NibbleFilter filter_;
+  bool filter_stale_ = true;
+  std::size_t long_keys_ = 0;  // keys of three and four bytes
+  std::vector<std::uint32_t> candidates_;
   unsigned lengths_ = 0;            // bit n: keys of n bytes exist
   std::size_t items_ = 0;
   std::uint32_t pass_ = 0;

@@ -77,6 +77,44 @@ TEST(LiteralIndexTest, FindsEveryItemWhoseKeyTheTextHoldsOnceAsASearchWould) {
       ASSERT_EQ(Found(index, text), expected) << "many keys, round " << round;
     }
   }
+  // Few keys and long texts: the pre-filter's way.  Keys of every length,
+  // NUL and high bytes among them, keys at both ends of the text, keys
+  // added between finds (the filter is made again) and taken back.
+  for (int round = 0; round < 40; ++round) {
+    LiteralIndex index;
+    std::vector<std::string> keys;
+    std::set<std::uint32_t> removed;
+    const std::string letters = std::string("abc \r\n\xe0\xe1\xff\x1b[1;", 14) + '\0';
+    auto random_text = [&](std::size_t n) {
+      std::string s;
+      while (s.size() < n) s += letters[rng() % letters.size()];
+      return s;
+    };
+    for (int step = 0; step < 6; ++step) {
+      for (int k = 0, add = 1 + static_cast<int>(rng() % 12); k < add && keys.size() < 70; ++k) {
+        const auto id = static_cast<std::uint32_t>(keys.size());
+        keys.push_back(random_text(1 + rng() % 5));
+        index.Add(id, keys.back());
+      }
+      if (rng() % 3 == 0) {
+        const auto id = static_cast<std::uint32_t>(rng() % keys.size());
+        index.Remove(id, keys[id]);
+        removed.insert(id);
+      }
+      for (int t = 0; t < 4; ++t) {
+        std::string text = random_text(200 + rng() % 700);
+        const std::string& a = keys[rng() % keys.size()];
+        const std::string& b = keys[rng() % keys.size()];
+        text = a + text + b;
+        std::vector<std::uint32_t> expected;
+        for (std::uint32_t id = 0; id < keys.size(); ++id) {
+          const std::string_view k = std::string_view(keys[id]).substr(0, LiteralIndex::kLongestKey);
+          if (!removed.count(id) && text.find(k) != std::string::npos) expected.push_back(id);
+        }
+        ASSERT_EQ(Found(index, text), expected) << "few keys, round " << round << " step " << step;
+      }
+    }
+  }
   // Keys longer than four bytes wait for their first four.
   LiteralIndex index;
   index.Add(1, "abcdef");
