@@ -163,9 +163,9 @@ Outcome Run(const Flags& f, std::string_view wire, const std::vector<std::size_t
   o.shown = fc.host.main;
   // The last entry is the line still being received: none yet and an
   // empty one are the same.
-  const auto& lines = c.incoming.CleanLines();
+  const auto lines = c.incoming.CleanLines();
   for (std::size_t k = 0; k < lines.size(); ++k)
-    if (k + 1 < lines.size() || !lines[k].empty()) o.lines += lines[k] + '\n';
+    if (k + 1 < lines.size() || !lines[k].empty()) o.lines.append(lines[k]).append(1, '\n');
   for (const char* name : kCounters) o.counters += vars.GetValue(name) + '|';
   for (const char* name : {"default.lastrow", "global._lastrow"}) o.counters += vars.GetValue(name) + '|';
   o.answers = ComparableAnswers(fc.host.sent);

@@ -21,6 +21,9 @@ constexpr std::string_view kGa = "\x01\x01";
 // and its rest starts a new line: a server that never ends a line must not
 // fill the memory.
 constexpr std::size_t kLongestLine = 1 << 20;
+// A queued line begins with the LF that frames it for the patterns (see
+// Incoming::Framed), one byte more than the line.
+constexpr std::size_t kLongestEntry = kLongestLine + 1;
 // Stats text collected without its end marker in sight is parsed when it
 // grows this long.
 constexpr std::size_t kLongestStatsText = 1 << 20;
@@ -103,31 +106,27 @@ ByteSet Literals(std::string_view pattern) {
 
 }  // namespace
 
-// The line as a pattern sees it (LF and CR stand where "^" and "$" match),
-// built once per line.
+std::string_view Incoming::Unframed(const std::string& framed) {
+  if (framed.size() < 2) return {};
+  return std::string_view(framed).substr(1, framed.size() - 2);
+}
+
+std::string_view Incoming::Queued(const std::string& entry) {
+  return std::string_view(entry).substr(entry.empty() ? 0 : 1);
+}
+
+// The line as a pattern sees it (LF and CR stand where "^" and "$" match).
 struct Incoming::Subject {
-  const std::string& line;
-  std::string& text;  // a buffer of the walk's own, used line after line
+  const std::string& text;  // framed
   ByteSet bytes;
-  bool made = false;
   bool counted = false;
 
-  const std::string& Text() {
-    if (!made) {
-      made = true;
-      text.clear();
-      text += '\n';
-      text += line;
-      text += '\r';
-    }
-    return text;
-  }
+  const std::string& Text() const { return text; }
 
   // The bytes of the framed text, worked out when a trigger first asks.
   const ByteSet& Bytes() {
     if (!counted) {
       counted = true;
-      Text();
       // Two sets filled in turn, so that a byte seldom waits for the store
       // of the byte before it.
       std::uint64_t b[2][4] = {};
@@ -150,10 +149,25 @@ struct Incoming::Subject {
 };
 
 // Line texts are used again rather than freed: the queue takes thousands
-// of lines a second.
+// of lines a second.  Each begins with the LF of its frame.
 void Incoming::NewEntry() {
-  clean_.push_back(TakeSpare());
-  raw_.push_back(TakeSpare());
+  for (std::deque<std::string>* queue : {&clean_, &raw_}) {
+    std::string s = TakeSpare();
+    s.push_back('\n');
+    queue->push_back(std::move(s));
+  }
+}
+
+std::vector<std::string_view> Incoming::CleanLines() const {
+  std::vector<std::string_view> lines;
+  for (const std::string& entry : clean_) lines.push_back(Queued(entry));
+  return lines;
+}
+
+std::vector<std::string_view> Incoming::RawLines() const {
+  std::vector<std::string_view> lines;
+  for (const std::string& entry : raw_) lines.push_back(Queued(entry));
+  return lines;
 }
 
 std::string Incoming::TakeSpare() {
@@ -174,9 +188,7 @@ void Incoming::EndLine(bool previews) {
   if (previews) {
     // Copies: a trigger may inject text that runs the trigger loop and
     // takes this entry off the queue.
-    const std::string c = clean_[clean_.size() - 2];
-    const std::string r = raw_[raw_.size() - 2];
-    PreviewTriggers(c, r);
+    PreviewTriggers(Queued(clean_[clean_.size() - 2]), Queued(raw_[raw_.size() - 2]));
   }
 }
 
@@ -185,8 +197,8 @@ void Incoming::StartOver() {
   // Entries before the last are complete lines whose triggers may still be
   // running; only the last one is unfinished.
   if (!clean_.empty()) {
-    clean_.back().clear();
-    raw_.back().clear();
+    clean_.back().resize(1);
+    raw_.back().resize(1);
   }
 }
 
@@ -245,17 +257,17 @@ void Incoming::ProcessIncoming(std::string_view chunk) {
       // Plain text up to the next escape or line end goes in one piece.
       const char* q = FindLineBreaker(p, end);
       if (q != p) {
-        const std::size_t room = kLongestLine - std::min(kLongestLine, raw_line->size());
+        const std::size_t room = kLongestEntry - std::min(kLongestEntry, raw_line->size());
         if (static_cast<std::size_t>(q - p) > room) q = p + room;
         raw_line->append(p, static_cast<std::size_t>(q - p));
         clean_line->append(p, static_cast<std::size_t>(q - p));
         unfinished = true;
         p = q;
-        if (raw_line->size() >= kLongestLine) end_line();
+        if (raw_line->size() >= kLongestEntry) end_line();
         continue;
       }
     }
-    if (raw_line->size() >= kLongestLine) end_line();
+    if (raw_line->size() >= kLongestEntry) end_line();
     // A whole colour code goes to the raw line in one piece and nothing of it
     // to the clean line, as the stripper would have it byte by byte.
     if (*p == '\x1b' && !line_stripper_.Inside() && end - p > 2 && p[1] == '[') {
@@ -277,7 +289,7 @@ void Incoming::ProcessIncoming(std::string_view chunk) {
       // A GA marker: what CR and LF would do, the length limit included.
       ++p;
       *raw_line += '\r';
-      if (raw_line->size() >= kLongestLine) end_line();
+      if (raw_line->size() >= kLongestEntry) end_line();
       *raw_line += '\n';
       end_line();
     } else if (ch == '\n') {
@@ -293,11 +305,7 @@ void Incoming::ProcessIncoming(std::string_view chunk) {
       if (line_stripper_.Feed(static_cast<unsigned char>(ch), overflow)) *clean_line += ch;
     }
   }
-  if (unfinished && previews) {
-    const std::string c = clean_.back();
-    const std::string r = raw_.back();
-    PreviewTriggers(c, r);
-  }
+  if (unfinished && previews) PreviewTriggers(Queued(clean_.back()), Queued(raw_.back()));
   if (ends_with_prompt) NewEntry();
 
   client_.PrintText(DisplayFilter(client_, display, shown));
@@ -315,7 +323,10 @@ void Incoming::ProcessIncoming(std::string_view chunk) {
     // (injected text goes to the last one), so it can be moved out.
     std::string clean = std::move(clean_.front());
     std::string raw = std::move(raw_.front());
-    if (!clean.empty()) {
+    if (clean.size() > 1) {
+      // The frame is finished in place: the patterns see LF, line, CR.
+      clean.push_back('\r');
+      raw.push_back('\r');
       // Each line sets "_currow_clean", "_currow_esc" and, after its
       // triggers, "_lastrow".  Most lines fire nothing that reads them, and
       // the next line sets all three again: such a line only waits, and
@@ -325,10 +336,10 @@ void Incoming::ProcessIncoming(std::string_view chunk) {
       walk_stored_ = false;
       RunTriggers(clean, raw, false);
       if (!stats_marker_.empty()) StoreLineVariables();
-      AccumulateStats(clean);
+      AccumulateStats(Unframed(clean));
       walk_clean_ = walk_raw_ = nullptr;
       if (walk_stored_) {
-        SetLineVariable(lastrow_, clean);
+        SetLineVariable(lastrow_, Unframed(clean));
       } else {
         waiting_clean_.swap(clean);
         waiting_raw_.swap(raw);
@@ -347,7 +358,7 @@ void Incoming::ProcessIncoming(std::string_view chunk) {
 
 // What SetValue does, without looking the name up while the list keeps its
 // layout (the values change with every line, the layout seldom).
-void Incoming::SetLineVariable(VariableSlot& slot, const std::string& value) {
+void Incoming::SetLineVariable(VariableSlot& slot, std::string_view value) {
   TStringList& vars = client_.store.Variables();
   if (slot.index < 0 || slot.layout != vars.LayoutChanges()) {
     slot.index = vars.IndexOfName(slot.name);
@@ -364,20 +375,20 @@ void Incoming::SetLineVariable(VariableSlot& slot, const std::string& value) {
 void Incoming::StoreWaitingLine() {
   if (!waiting_) return;
   waiting_ = false;
-  SetLineVariable(currow_clean_, waiting_clean_);
-  SetLineVariable(currow_esc_, waiting_raw_);
-  SetLineVariable(lastrow_, waiting_clean_);
+  SetLineVariable(currow_clean_, Unframed(waiting_clean_));
+  SetLineVariable(currow_esc_, Unframed(waiting_raw_));
+  SetLineVariable(lastrow_, Unframed(waiting_clean_));
 }
 
 void Incoming::StoreLineVariables() {
   if (walk_clean_ == nullptr || walk_stored_) return;
   walk_stored_ = true;
   StoreWaitingLine();
-  SetLineVariable(currow_clean_, *walk_clean_);
-  SetLineVariable(currow_esc_, *walk_raw_);
+  SetLineVariable(currow_clean_, Unframed(*walk_clean_));
+  SetLineVariable(currow_esc_, Unframed(*walk_raw_));
 }
 
-void Incoming::AccumulateStats(const std::string& clean) {
+void Incoming::AccumulateStats(std::string_view clean) {
   if (stats_marker_.empty()) return;
   if (clean.find(stats_marker_) == std::string::npos && stats_text_.size() < kLongestStatsText) {
     stats_text_ += ',';
@@ -390,9 +401,17 @@ void Incoming::AccumulateStats(const std::string& clean) {
   client_.ParseStats(text);
 }
 
-void Incoming::PreviewTriggers(const std::string& clean, const std::string& raw) {
+void Incoming::PreviewTriggers(std::string_view clean, std::string_view raw) {
   if (clean.empty() || !client_.store.GroupOn("preview")) return;
-  RunTriggers(clean, raw, true);
+  // Copies: a trigger may inject text, which lands in the entries these
+  // views look at.
+  auto framed = [](std::string_view line) {
+    std::string f;
+    f.reserve(line.size() + 2);
+    f.append(1, '\n').append(line).append(1, '\r');
+    return f;
+  };
+  RunTriggers(framed(clean), framed(raw), true);
 }
 
 namespace {
@@ -551,7 +570,7 @@ void Incoming::Gather(TriggerCache& cache, Subject& clean, Subject& raw, std::ve
   cache.clean_index.Find(clean.Text(), out);
   // The raw index holds the patterns with an ESC in them, which a line
   // without one cannot match.
-  if (!cache.raw_index.Empty() && raw.line.find('\x1b') != std::string::npos)
+  if (!cache.raw_index.Empty() && raw.text.find('\x1b') != std::string::npos)
     cache.raw_index.Find(raw.Text(), out);
   if (out.empty()) {
     out = cache.always;
@@ -574,11 +593,11 @@ void Incoming::RunTriggers(const std::string& clean, const std::string& raw, boo
     StoreLineVariables();
   Refresh(cache, list, preview);
   if (cache.items.empty()) return;
-  // Two buffers for every walk in progress (they nest: see the candidates).
+  // A command buffer for every walk in progress (they nest: see the
+  // candidates).
   const std::size_t depth = subject_walks_;
-  while (subject_texts_.size() < 2 * depth + 2) subject_texts_.emplace_back();
   while (command_texts_.size() < depth + 1) command_texts_.emplace_back();
-  Subject clean_subject{clean, subject_texts_[2 * depth], {}}, raw_subject{raw, subject_texts_[2 * depth + 1], {}};
+  Subject clean_subject{clean, {}}, raw_subject{raw, {}};
   struct Nesting {
     std::size_t& walks;
     explicit Nesting(std::size_t& w) : walks(w) { ++walks; }

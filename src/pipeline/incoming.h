@@ -44,9 +44,10 @@ class Incoming {
   static constexpr std::size_t kMostBacklog = 1 << 20;
 
   // Parallel queues: completed lines waiting for their triggers, then the
-  // line still being received.
-  const std::deque<std::string>& CleanLines() const { return clean_; }
-  const std::deque<std::string>& RawLines() const { return raw_; }
+  // line still being received.  The views last until the next text.
+  std::vector<std::string_view> CleanLines() const;
+  std::vector<std::string_view> RawLines() const;
+  std::size_t QueuedLines() const { return clean_.size(); }
 
   // Forgets the line being received and the escape sequence it may be in:
   // what one connection left unfinished must not become the start of the
@@ -131,10 +132,15 @@ class Incoming {
   };
   struct Subject;
 
-  void PreviewTriggers(const std::string& clean, const std::string& raw);
+  // The line of a queued entry (which begins with the LF of its frame).
+  static std::string_view Queued(const std::string& entry);
+  // The line of a framed text: LF, the line, CR.
+  static std::string_view Unframed(const std::string& framed);
+  void PreviewTriggers(std::string_view clean, std::string_view raw);
+  // The lines come framed.
   void RunTriggers(const std::string& clean, const std::string& raw, bool preview);
-  void AccumulateStats(const std::string& clean);
-  void SetLineVariable(VariableSlot& slot, const std::string& value);
+  void AccumulateStats(std::string_view clean);
+  void SetLineVariable(VariableSlot& slot, std::string_view value);
   // The variables of the line whose triggers run, put in the store before
   // anything can read them (a command, a pattern made from variables, the
   // stats parse); until then the line may not need them at all.
@@ -164,7 +170,6 @@ class Incoming {
   bool in_trigger_loop_ = false;
   std::size_t backlog_bytes_ = 0;  // taken in while the trigger loop ran
   bool index_triggers_ = true;
-  std::deque<std::string> subject_texts_;
   std::deque<std::string> command_texts_;  // a trigger's command, per walk
   std::deque<std::string> chunk_buffers_;
   std::size_t chunk_calls_ = 0;
@@ -175,12 +180,13 @@ class Incoming {
   VariableSlot currow_clean_{"global._currow_clean"};
   VariableSlot currow_esc_{"global._currow_esc"};
   VariableSlot lastrow_{"global._lastrow"};
-  // The line of the trigger loop and whether its variables are stored.
+  // The line of the trigger loop (framed) and whether its variables are
+  // stored.
   const std::string* walk_clean_ = nullptr;
   const std::string* walk_raw_ = nullptr;
   bool walk_stored_ = false;
   // A line whose triggers read nothing: the next such line replaces it, and
-  // what is left is stored when anything reads or the loop ends.
+  // what is left is stored when anything reads or the loop ends.  Framed.
   bool waiting_ = false;
   std::string waiting_clean_;
   std::string waiting_raw_;

@@ -109,7 +109,7 @@ Result Play(const std::string& wire, const std::vector<std::size_t>& cuts, const
   std::stringstream content;
   content << in.rdbuf();
   r.log = content.str();
-  for (const auto& l : client.incoming.CleanLines()) r.lines += l + "\n";
+  for (const auto l : client.incoming.CleanLines()) r.lines.append(l).append("\n");
   for (const char* name : {"default.lines", "default.yellow", "default.red", "default.said",
                            "default.hp", "global._lastrow", "global._currow_esc"})
     r.vars += client.store.Var(name) + "|";

@@ -23,7 +23,7 @@ class IncomingTest : public ::testing::Test {
   }
   void In(std::string_view chunk) { client_.incoming.ProcessIncoming(chunk); }
   std::string Var(std::string_view name) { return client_.store.Var(name); }
-  const std::deque<std::string>& Lines() { return client_.incoming.CleanLines(); }
+  std::vector<std::string_view> Lines() { return client_.incoming.CleanLines(); }
 
   TestHost host_;
   Client client_{host_};

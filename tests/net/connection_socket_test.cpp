@@ -260,7 +260,7 @@ TEST(SocketTest, ASendTheSocketCannotTakeAtOnceGoesOutWholeAndInOrder) {
 class BacklogHost : public NetHost {
  public:
   void ProcessMessages() override {
-    if (client_ != nullptr) most_waiting = std::max(most_waiting, client_->incoming.CleanLines().size());
+    if (client_ != nullptr) most_waiting = std::max(most_waiting, client_->incoming.QueuedLines());
 
     QtHost::ProcessMessages();
   }
