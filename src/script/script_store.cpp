@@ -21,7 +21,12 @@ bool ScriptStore::VarOn(SettingSlot& slot) {
     slot.layout = vars.LayoutChanges();
     slot.resolved = true;
   }
-  return slot.index >= 0 && vars.ValueAt(slot.index) == "on";
+  if (slot.index < 0) return false;
+  // The line is the name (as long as the one looked up: letter case folds
+  // byte for byte), "=" and the value.
+  const std::string& line = vars[slot.index];
+  const std::size_t n = slot.name.size();
+  return line.size() == n + 3 && line[n] == '=' && line[n + 1] == 'o' && line[n + 2] == 'n';
 }
 
 bool ScriptStore::GroupOn(std::string_view group) {

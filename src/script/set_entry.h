@@ -27,4 +27,15 @@ struct SetEntry {
 // The entry of the text after the kind word; nothing without a "=".
 std::optional<SetEntry> ParseSetEntry(EntryKind kind, std::string_view entry);
 
+// The same read without copies: the name as written (unquoted, before
+// EntryName) and the value, both within `entry`.
+struct SetEntryText {
+  std::string_view name;
+  std::string_view value;
+  bool formula = false;
+};
+std::optional<SetEntryText> ReadSetEntry(std::string_view entry);
+// What EntryName makes of a name, into `out`.
+void EntryNameInto(EntryKind kind, std::string_view name, std::string& out);
+
 }  // namespace tarnel

@@ -183,7 +183,8 @@ std::optional<EntryKind> KindWord(std::string_view k) {
   };
   // Most first words of a "/set" are the entry itself ("hp=120"): none of
   // the kind words is longer than nine letters or holds anything else.
-  if (k.empty() || k.size() > 9 || k.front() < 'a' || k.front() > 'v') return std::nullopt;
+  if (k.empty() || k.size() > 9 || k.front() < 'a' || k.front() > 'v' || k.back() < 'a' || k.back() > 'z')
+    return std::nullopt;
   for (const auto& w : kWords)
     if (w.word == k) return w.kind;
   return std::nullopt;
@@ -198,24 +199,34 @@ std::string EntryName(EntryKind kind, std::string name) {
   return name;
 }
 
-std::optional<SetEntry> ParseSetEntry(EntryKind kind, std::string_view entry) {
+std::optional<SetEntryText> ReadSetEntry(std::string_view entry) {
   const auto eq = entry.find('=');
   if (eq == std::string_view::npos) return std::nullopt;
   const std::string_view raw = entry.substr(eq + 1);
-  SetEntry e;
+  return SetEntryText{UnquoteView(entry.substr(0, eq)), UnquoteView(raw), !raw.empty() && raw.front() == '('};
+}
+
+void EntryNameInto(EntryKind kind, std::string_view name, std::string& out) {
   // What EntryName gives, built in place: this runs for every "/set".
-  const std::string_view name = UnquoteView(entry.substr(0, eq));
   if (kind == EntryKind::Hotkeys) {
-    e.name = EntryName(kind, std::string(name));
+    out = EntryName(kind, std::string(name));
   } else if (name.find('.') == std::string_view::npos) {
     constexpr std::string_view kDefault = "default.";
-    e.name.reserve(kDefault.size() + name.size());
-    e.name.append(kDefault).append(name);
+    out.clear();
+    out.reserve(kDefault.size() + name.size());
+    out.append(kDefault).append(name);
   } else {
-    e.name.assign(name);
+    out.assign(name);
   }
-  e.formula = !raw.empty() && raw.front() == '(';
-  e.value.assign(UnquoteView(raw));
+}
+
+std::optional<SetEntry> ParseSetEntry(EntryKind kind, std::string_view entry) {
+  const auto read = ReadSetEntry(entry);
+  if (!read) return std::nullopt;
+  SetEntry e;
+  EntryNameInto(kind, read->name, e.name);
+  e.value.assign(read->value);
+  e.formula = read->formula;
   return e;
 }
 
@@ -227,40 +238,49 @@ void CmdSet(Client& c, const CommandCall& call) {
   const auto split = SplitKind(c, call, SetGroup);
   if (!split) return;
   const EntryKind kind = split->kind;
-  auto parsed = ParseSetEntry(kind, split->entry);
-  if (!parsed) {
+  const auto read = ReadSetEntry(split->entry);
+  if (!read) {
     c.ParamError(call.word);
     return;
   }
-  const std::string name = std::move(parsed->name);
-  const bool formula = parsed->formula;
-  std::string value = std::move(parsed->value);
+  std::string name;
+  EntryNameInto(kind, read->name, name);
+  // The value stays a view into the statement unless it is made anew.
+  std::string_view value = read->value;
+  std::string made;
+  auto make = [&](std::string v) {
+    made = std::move(v);
+    value = made;
+  };
 
-  if (text::SameText(name, "global._profile")) {
-    if (value.empty()) value = "default.tmc";
-    value = text::ExpandFileName(value);
-  } else if (text::SameText(name, "global._logfile")) {
-    if (!value.empty()) value = text::ExpandFileName(value);
-  } else if (text::SameText(name, "global._tick")) {
-    RestartTick(c, value);
+  // Only names of the group "global" are special (the comparisons ignore
+  // letter case).
+  if (name.size() > 7 && text::FoldByte(static_cast<unsigned char>(name[0])) == text::FoldByte('g')) {
+    if (text::SameText(name, "global._profile")) {
+      make(text::ExpandFileName(value.empty() ? std::string_view("default.tmc") : value));
+    } else if (text::SameText(name, "global._logfile")) {
+      if (!value.empty()) make(text::ExpandFileName(value));
+    } else if (text::SameText(name, "global._tick")) {
+      RestartTick(c, value);
+    }
+    if (text::SameText(name, "global._include")) {
+      c.Message("Ошибка в параметрах, используйте команду /include."_cp);
+      return;
+    }
   }
-  if (text::SameText(name, "global._include")) {
-    c.Message("Ошибка в параметрах, используйте команду /include."_cp);
-    return;
-  }
-  if (formula) {
+  if (read->formula) {
     if (auto result = EvaluateFormula(value)) {
       std::string general = text::FormatGeneral(*result);
       const auto dot = general.find('.');
       if (dot != std::string::npos && general.size() - dot - 1 > 2)
         general = text::FormatFixed(*result, 2);
-      value = general;
+      make(std::move(general));
     } else {
-      c.Message(std::string("Ошибка в формуле "_cp) + value + ".");
-      value = "0";
+      c.Message(std::string("Ошибка в формуле "_cp) + std::string(value) + ".");
+      make("0");
     }
   }
-  if (c.EchoOn()) c.PrintText("** set " + name + "=" + value + "\r\n");
+  if (c.EchoOn()) c.PrintText("** set " + name + "=" + std::string(value) + "\r\n");
 
   if (StartsWith(name, "local.")) {
     if (kind == EntryKind::Variables)
@@ -274,6 +294,9 @@ void CmdSet(Client& c, const CommandCall& call) {
 
   TStringList& list = c.store.List(kind);
   const int idx = list.IndexOfName(name);
+  // The value is read again after a list changed only on these rarer
+  // ways: there it is a copy of its own, whatever text it came from.
+  if ((idx < 0 || StartsWith(name, "preview.")) && value.data() != made.data()) make(std::string(value));
   if (idx >= 0) {
     // The name as it stands (letter case and all) keeps the line's storage;
     // another spelling of it replaces the whole line.
@@ -281,7 +304,7 @@ void CmdSet(Client& c, const CommandCall& call) {
     if (old.size() > name.size() && old[name.size()] == '=' && old.compare(0, name.size(), name) == 0)
       list.SetValueAt(idx, value, name.size());
     else
-      list.Put(idx, name + "=" + value);
+      list.Put(idx, name + "=" + std::string(value));
     if (StartsWith(name, "toolbox.") || StartsWith(name, "map.located")) {
       c.RefreshPanels();
       c.host.RedrawMap();
