@@ -143,6 +143,10 @@ TEST_F(InterpreterTest, SettingTheTickRestartsItsTimer) {
   EXPECT_EQ(host_.timers[TimerId::Tick], 20000);
   client_.ExecuteCommand("/set global._tick=abc", false);
   EXPECT_EQ(host_.timers[TimerId::Tick], 0);
+  // The special names ignore letter case, as the names of the list do.
+  client_.ExecuteCommand("/set GLOBAL._Tick={7}", false);
+  EXPECT_EQ(host_.timers[TimerId::Tick], 7000);
+  EXPECT_EQ(client_.store.Var("global._tick"), "7");
 }
 
 TEST_F(InterpreterTest, NewPreviewEntriesAreMirrored) {
