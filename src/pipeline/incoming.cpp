@@ -59,17 +59,26 @@ const char* FindLineBreaker(const char* p, const char* end) {
   constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
   constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
   for (;;) {
+    bool control = false;
     while (end - p >= 8) {
       std::uint64_t x;
       std::memcpy(&x, p, 8);
-      // Some byte below 0x20 in these eight?
-      if (((x - kOnes * 0x20) & ~x & kHighs) != 0) break;
+      // The high bit of each byte below 0x20.  No borrow crosses a byte
+      // before the first such byte, so the lowest bit set is exact (those
+      // above it may not be).
+      const std::uint64_t low = (x - kOnes * 0x20) & ~x & kHighs;
+      if (low != 0) {
+        p += __builtin_ctzll(low) / 8;
+        control = true;
+        break;
+      }
       p += 8;
     }
-    // Byte by byte up to the control byte the wide scan found.
-    const char* stop = end - p >= 8 ? p + 8 : end;
-    while (p < stop && static_cast<unsigned char>(*p) >= 0x20) ++p;
-    if (p == end || kLineBreakers[static_cast<unsigned char>(*p)]) return p;
+    if (!control) {
+      while (p < end && static_cast<unsigned char>(*p) >= 0x20) ++p;
+      if (p == end) return p;
+    }
+    if (kLineBreakers[static_cast<unsigned char>(*p)]) return p;
     ++p;  // a control byte that breaks nothing
   }
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "test_host.h"
 #include "text/cp1251.h"
 
@@ -50,6 +52,35 @@ TEST_F(IncomingTest, LinesAreAssembledAcrossChunksAndEndAtLfPromptOrGa) {
   In("Name: \x01\x01");
   EXPECT_EQ(Var("default.seen"), "Name: ");
   EXPECT_EQ(host_.main, "Name: ");
+}
+
+// Control bytes other than ESC, CR and LF belong to the line, wherever they
+// stand among the eight-byte steps of the scan for line ends.
+TEST_F(IncomingTest, ControlBytesThatEndNothingStayInTheLine) {
+  std::mt19937 rng(11);
+  const std::string alphabet = std::string("ab \xff\xe0\t\x07\x01\x1f\x7f\x80\x9f\xa0\r", 14);
+  for (int round = 0; round < 300; ++round) {
+    std::string text;
+    for (std::size_t n = rng() % 40; text.size() < n;) {
+      const char c = alphabet[rng() % alphabet.size()];
+      if (c == '\x01' && !text.empty() && text.back() == '\x01') continue;  // a GA marker
+      text += c;
+    }
+    std::string clean;
+    for (const char c : text)
+      if (c != '\r') clean += c;
+    for (std::size_t at = 0; at < text.size();) {
+      const std::size_t piece = 1 + rng() % 20;
+      // A GA marker cut between two chunks is two lone bytes: kept whole.
+      std::size_t to = std::min(text.size(), at + piece);
+      if (to < text.size() && text[to - 1] == '\x01') ++to;
+      In(std::string_view(text).substr(at, to - at));
+      at = to;
+    }
+    ASSERT_EQ(Lines().back(), clean) << "round " << round;
+    ASSERT_EQ(client_.incoming.RawLines().back(), text) << "round " << round;
+    In("\n");
+  }
 }
 
 TEST_F(IncomingTest, BlankLinesFireNothingAndLastRowLagsOneLine) {
